@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+namespace tb {
+
+/// Everything that blocks on the teacher or touches the desktop. Texts are
+/// Windows-1252; the windowing side converts them at its boundary.
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+
+    /// A message box with an OK button. An empty title means the program's own.
+    virtual void message(const std::string& text, const std::string& title) = 0;
+
+    /// The yes/no question of Frmsave: the text goes into its label `Label1`.
+    /// Returns the answer; closing the window without an answer returns `previous`.
+    virtual bool askYesNo(const std::string& text, bool previous) = 0;
+
+    /// The system open-file dialog. Returns the chosen file name, or "" when cancelled.
+    virtual std::string openFileName(const std::string& title, const std::string& filter, int filterIndex) = 0;
+
+    /// The system save-file dialog. Returns the chosen file name, or "" when cancelled.
+    virtual std::string saveFileName(const std::string& title, const std::string& filter, int filterIndex) = 0;
+
+    /// The clipboard as plain text.
+    virtual std::string clipboardText() = 0;
+    virtual void setClipboardText(const std::string& text) = 0;
+};
+
+} // namespace tb

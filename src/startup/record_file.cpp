@@ -1,0 +1,252 @@
+#include "startup/record_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+#include <unistd.h>
+
+namespace tb {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string describeErrno()
+{
+    return std::strerror(errno);
+}
+
+std::string quoted(const fs::path& p)
+{
+    return "\"" + p.filename().string() + "\"";
+}
+
+void syncFile(std::FILE* f)
+{
+    if (std::fflush(f) != 0)
+        throw std::system_error(errno, std::generic_category());
+    if (::fsync(::fileno(f)) != 0 && errno != EINVAL)
+        throw std::system_error(errno, std::generic_category());
+}
+
+} // namespace
+
+RecordFile::RecordFile(fs::path path, std::size_t recordLength, Mode mode)
+    : path_(std::move(path)), recordLength_(recordLength)
+{
+    if (recordLength_ == 0)
+        throw FileError(path_.string(), "Record length 0 for " + quoted(path_));
+    if (mode == Mode::Read) {
+        file_ = std::fopen(path_.c_str(), "rb");
+    } else {
+        file_ = std::fopen(path_.c_str(), "r+b");
+        if (!file_ && errno == ENOENT)
+            file_ = std::fopen(path_.c_str(), "w+b");
+    }
+    if (!file_)
+        fail("cannot be opened");
+}
+
+RecordFile::~RecordFile()
+{
+    if (file_)
+        std::fclose(file_);
+}
+
+void RecordFile::fail(const std::string& what) const
+{
+    throw FileError(path_.string(), "The file " + quoted(path_) + " " + what + ": " + describeErrno() + ".");
+}
+
+std::uint64_t RecordFile::byteSize() const
+{
+    std::error_code ec;
+    if (file_)
+        std::fflush(file_);
+    const auto size = fs::file_size(path_, ec);
+    return ec ? 0 : size;
+}
+
+long long RecordFile::recordCount() const
+{
+    const auto size = byteSize();
+    return static_cast<long long>((size + recordLength_ - 1) / recordLength_);
+}
+
+void RecordFile::seek(long long n)
+{
+    if (n < 1)
+        throw FileError(path_.string(), "Bad record number " + std::to_string(n) + " in " + quoted(path_) + ".");
+    const auto offset = static_cast<long long>(recordLength_) * (n - 1);
+    if (fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0)
+        fail("cannot be positioned");
+}
+
+bool RecordFile::read(long long n, std::string& out)
+{
+    out.assign(recordLength_, '\0');
+    if (!file_)
+        fail("is closed");
+    seek(n);
+    const std::size_t got = std::fread(out.data(), 1, recordLength_, file_);
+    if (got < recordLength_ && std::ferror(file_)) {
+        std::clearerr(file_);
+        fail("cannot be read");
+    }
+    std::clearerr(file_);
+    return got > 0;
+}
+
+void RecordFile::write(long long n, std::string_view bytes, char pad)
+{
+    if (!file_)
+        fail("is closed");
+    std::string record(bytes.substr(0, recordLength_));
+    record.resize(recordLength_, pad);
+    seek(n);
+    if (std::fwrite(record.data(), 1, record.size(), file_) != record.size())
+        fail("cannot be written");
+    if (std::fflush(file_) != 0)
+        fail("cannot be written");
+}
+
+void RecordFile::sync()
+{
+    if (!file_)
+        return;
+    try {
+        syncFile(file_);
+    } catch (const std::system_error&) {
+        fail("cannot be written");
+    }
+}
+
+void RecordFile::close()
+{
+    if (!file_)
+        return;
+    const int rc = std::fclose(file_);
+    file_ = nullptr;
+    if (rc != 0)
+        fail("cannot be closed");
+}
+
+std::string readWholeFile(const fs::path& path)
+{
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        throw FileError(path.string(), "The file " + quoted(path) + " cannot be opened: " + describeErrno() + ".");
+    std::string data;
+    char buf[65536];
+    for (;;) {
+        const std::size_t got = std::fread(buf, 1, sizeof buf, f);
+        data.append(buf, got);
+        if (got < sizeof buf)
+            break;
+    }
+    const bool bad = std::ferror(f) != 0;
+    std::fclose(f);
+    if (bad)
+        throw FileError(path.string(), "The file " + quoted(path) + " cannot be read.");
+    return data;
+}
+
+ScratchFile::ScratchFile(fs::path target, FaultHook* hook, fs::path scratch)
+    : target_(std::move(target)), hook_(hook)
+{
+    scratch_ = scratch.empty() ? fs::path(target_.string() + ".new") : std::move(scratch);
+    // A scratch file left by an interrupted run is never taken for a whole one:
+    // "w" truncates it before anything is written.
+    file_ = std::fopen(scratch_.c_str(), "wb");
+    if (!file_)
+        throw FileError(target_.string(), "The file " + quoted(target_) +
+                                              " cannot be rewritten: the scratch file " + quoted(scratch_) +
+                                              " cannot be created (" + describeErrno() + ").");
+    if (hook_)
+        hook_->at(RewriteStep::ScratchOpened, target_);
+}
+
+ScratchFile::~ScratchFile()
+{
+    if (file_)
+        std::fclose(file_);
+    if (!committed_) {
+        std::error_code ec;
+        fs::remove(scratch_, ec);
+    }
+}
+
+void ScratchFile::fail(const std::string& what)
+{
+    const std::string reason = describeErrno();
+    throw FileError(target_.string(), "The file " + quoted(target_) + " was not changed: " + what + " (" +
+                                          reason + ").");
+}
+
+void ScratchFile::append(std::string_view bytes)
+{
+    if (!file_)
+        throw FileError(target_.string(), "The scratch file for " + quoted(target_) + " is closed.");
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+        fail("the scratch file " + quoted(scratch_) + " could not be written");
+}
+
+void ScratchFile::commit()
+{
+    if (hook_)
+        hook_->at(RewriteStep::ScratchWritten, target_);
+    try {
+        syncFile(file_);
+    } catch (const std::system_error&) {
+        fail("the scratch file " + quoted(scratch_) + " could not be written");
+    }
+    const int rc = std::fclose(file_);
+    file_ = nullptr;
+    if (rc != 0)
+        fail("the scratch file " + quoted(scratch_) + " could not be closed");
+    if (hook_) {
+        hook_->at(RewriteStep::ScratchSynced, target_);
+        hook_->at(RewriteStep::BeforeRename, target_);
+    }
+    if (std::rename(scratch_.c_str(), target_.c_str()) != 0)
+        fail("the scratch file " + quoted(scratch_) + " could not be renamed");
+    committed_ = true;
+    if (hook_)
+        hook_->at(RewriteStep::Renamed, target_);
+}
+
+void writeFileAtomically(const fs::path& target, std::string_view contents, FaultHook* hook)
+{
+    ScratchFile scratch(target, hook);
+    scratch.append(contents);
+    scratch.commit();
+}
+
+bool sameNameIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+fs::path findFile(const fs::path& folder, std::string_view name)
+{
+    const fs::path exact = folder / std::string(name);
+    std::error_code ec;
+    if (fs::exists(exact, ec))
+        return exact;
+    for (fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string candidate = it->path().filename().string();
+        if (sameNameIgnoringCase(candidate, name))
+            return folder / candidate;
+    }
+    return exact;
+}
+
+} // namespace tb
