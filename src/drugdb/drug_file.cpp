@@ -1,18 +1,244 @@
 #include "drugdb/drug_file.h"
 
+#include "startup/file_error.h"
+#include "startup/startup_loader.h"
+
+#include <limits>
+#include <string>
+#include <system_error>
+#include <vector>
+
 namespace tb {
 
-int recordTotalFor(std::uint64_t) { return 1; }
-DrugFile::DrugFile(const std::filesystem::path& folder, FaultHook* hook) : folder_(folder), hook_(hook) {}
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string quotedName(const fs::path& p)
+{
+    return "\"" + p.filename().string() + "\"";
+}
+
+bool hasSlotOfKind(const DrugRecord& r, bool fluid)
+{
+    for (int i = 0; i < DrugRecord::Slots; ++i)
+        if (r.Strength[static_cast<std::size_t>(i)] > 0 && isFluidForm(r.FormCode[static_cast<std::size_t>(i)]) == fluid)
+            return true;
+    return false;
+}
+
+// The text of an index file: the count line (empty when there are no entries),
+// then "record,category" per entry, every line ending in CR LF.
+std::string indexFileText(const std::vector<std::pair<int, std::int16_t>>& entries)
+{
+    std::string text = entries.empty() ? std::string() : std::to_string(entries.size());
+    text += "\r\n";
+    for (const auto& [record, category] : entries)
+        text += std::to_string(record) + "," + std::to_string(category) + "\r\n";
+    return text;
+}
+
+void replaceFile(const fs::path& folder, const char* name, const std::string& text, FaultHook* hook)
+{
+    ScratchFile scratch(findFile(folder, name), hook);
+    scratch.append(text);
+    scratch.commit();
+}
+
+} // namespace
+
+int recordTotalFor(std::uint64_t bytes)
+{
+    const std::uint64_t whole = bytes / DrugRecord::RecordLength;
+    const std::uint64_t rest = bytes % DrugRecord::RecordLength;
+    std::uint64_t total = whole;
+    // Round to the nearest whole record; exactly half a record goes to the even neighbour.
+    if (rest * 2 > DrugRecord::RecordLength || (rest * 2 == DrugRecord::RecordLength && whole % 2 == 1))
+        ++total;
+    if (total == 0)
+        return 1;
+    if (total > static_cast<std::uint64_t>(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    return static_cast<int>(total);
+}
+
+DrugFile::DrugFile(const fs::path& folder, FaultHook* hook)
+    : folder_(folder), path_(findFile(folder, DrugDataFileName)), hook_(hook)
+{
+    file_ = std::make_unique<RecordFile>(path_, DrugRecord::RecordLength, RecordFile::Mode::ReadWrite);
+    total_ = recordTotalFor(file_->byteSize());
+}
+
 DrugFile::~DrugFile() = default;
-int DrugFile::RecordTotal() const { return 1; }
-DrugRecord DrugFile::read(int) { return {}; }
-void DrugFile::write(int, const DrugRecord&) {}
-void DrugFile::deleteRecord(int) {}
-void DrugFile::close() {}
-const std::filesystem::path& DrugFile::path() const { return path_; }
-DrugRecord readDrugRecord(const std::filesystem::path&, int) { return {}; }
-void rebuildIndexes(const std::filesystem::path&, const CategoryTables&, FaultHook*) {}
-int createCategory(CategoryTables&, std::string_view) { return 0; }
+
+int DrugFile::RecordTotal() const { return total_; }
+
+const fs::path& DrugFile::path() const { return path_; }
+
+RecordFile& DrugFile::file()
+{
+    if (!file_)
+        throw FileError(path_.string(), "The drug data file " + quotedName(path_) + " is closed.");
+    return *file_;
+}
+
+void DrugFile::badRecordNumber(int n, const char* what) const
+{
+    throw FileError(path_.string(), "Record " + std::to_string(n) + " of the drug data file " + quotedName(path_) +
+                                        " " + what + ".");
+}
+
+DrugRecord DrugFile::read(int n)
+{
+    if (n < 1)
+        badRecordNumber(n, "cannot be read: record numbers start at 1");
+    std::string bytes;
+    if (!file().read(n, bytes))
+        return DrugRecord{};
+    return DrugRecord::unpack(bytes);
+}
+
+void DrugFile::write(int n, const DrugRecord& record)
+{
+    if (n < 1)
+        badRecordNumber(n, "cannot be written: record numbers start at 1");
+    if (n > MaxDrugRecords)
+        badRecordNumber(n, "cannot be written: the drug database holds at most 32767 records");
+    if (n > total_ + 1)
+        badRecordNumber(n, ("cannot be written: the file holds " + std::to_string(total_) +
+                            " records, so the next new record is " + std::to_string(total_ + 1))
+                               .c_str());
+    RecordFile& f = file();
+    f.write(n, record.pack());
+    total_ = recordTotalFor(f.byteSize());
+}
+
+void DrugFile::deleteRecord(int n)
+{
+    if (n < 1 || n > total_)
+        badRecordNumber(n, ("cannot be deleted: the file holds records 1 to " + std::to_string(total_)).c_str());
+    RecordFile& f = file();
+    const int newTotal = total_ - 1;
+
+    // The compacted file is records 1..n-1 followed by n+1..total: the same bytes that
+    // moving every later record down one place would leave, but built in the scratch
+    // file so that the data file stays whole until the finished copy replaces it.
+    // Opening the scratch file empties any MXDBASE.TMP left by an interrupted delete.
+    {
+        ScratchFile scratch(path_, hook_, findFile(folder_, DrugScratchFileName));
+        std::string bytes;
+        for (int r = 1; r <= newTotal; ++r) {
+            const int from = r < n ? r : r + 1;
+            f.read(from, bytes);
+            scratch.append(bytes);
+        }
+        f.close();
+        file_.reset();
+        try {
+            scratch.commit();
+        } catch (...) {
+            file_ = std::make_unique<RecordFile>(path_, DrugRecord::RecordLength, RecordFile::Mode::ReadWrite);
+            total_ = recordTotalFor(file_->byteSize());
+            throw;
+        }
+    }
+    file_ = std::make_unique<RecordFile>(path_, DrugRecord::RecordLength, RecordFile::Mode::ReadWrite);
+    total_ = recordTotalFor(file_->byteSize());
+}
+
+void DrugFile::close()
+{
+    if (file_) {
+        file_->close();
+        file_.reset();
+    }
+}
+
+DrugRecord readDrugRecord(const fs::path& folder, int n)
+{
+    const fs::path path = findFile(folder, DrugDataFileName);
+    std::error_code ec;
+    if (!fs::exists(path, ec))
+        throw FileError(path.string(), "The drug data file " + quotedName(path) + " is missing from the folder " +
+                                           fs::absolute(folder, ec).string() + ".");
+    if (n < 1)
+        throw FileError(path.string(), "Record " + std::to_string(n) + " of the drug data file " + quotedName(path) +
+                                           " cannot be read: record numbers start at 1.");
+    RecordFile file(path, DrugRecord::RecordLength, RecordFile::Mode::Read);
+    std::string bytes;
+    if (!file.read(n, bytes))
+        return DrugRecord{};
+    return DrugRecord::unpack(bytes);
+}
+
+void rebuildIndexes(const fs::path& folder, const CategoryTables& categories, FaultHook* hook)
+{
+    const fs::path dataPath = findFile(folder, DrugDataFileName);
+    std::error_code ec;
+    // Without the data file every category would look unused and be dropped from
+    // the category file, so nothing is rewritten.
+    if (!fs::exists(dataPath, ec))
+        throw FileError(dataPath.string(), "The drug index files were not rebuilt: the drug data file " +
+                                               quotedName(dataPath) + " is missing.");
+    RecordFile data(dataPath, DrugRecord::RecordLength, RecordFile::Mode::Read);
+    const int total = recordTotalFor(data.byteSize());
+    if (total > MaxDrugRecords)
+        throw FileError(dataPath.string(), "The drug index files were not rebuilt: the drug data file " +
+                                               quotedName(dataPath) + " holds " + std::to_string(total) +
+                                               " records, more than the 32767 the index files can list.");
+
+    const int categoryCount = std::min(std::max(categories.CategoryCount, 0), MaxCategories);
+    std::vector<bool> used(static_cast<std::size_t>(categoryCount) + 1, false);
+    std::vector<std::pair<int, std::int16_t>> solid;
+    std::vector<std::pair<int, std::int16_t>> fluid;
+    std::string bytes;
+    for (int r = 1; r <= total; ++r) {
+        const DrugRecord record = data.read(r, bytes) ? DrugRecord::unpack(bytes) : DrugRecord{};
+        for (int c = 1; c <= categoryCount; ++c)
+            if (categories.CategoryCode[static_cast<std::size_t>(c)] == record.DrugCategory)
+                used[static_cast<std::size_t>(c)] = true;
+        if (hasSlotOfKind(record, false))
+            solid.emplace_back(r, record.DrugCategory);
+        if (hasSlotOfKind(record, true))
+            fluid.emplace_back(r, record.DrugCategory);
+    }
+    data.close();
+
+    int usedCount = 0;
+    std::string categoryLines;
+    for (int c = 1; c <= categoryCount; ++c) {
+        if (!used[static_cast<std::size_t>(c)])
+            continue;
+        ++usedCount;
+        categoryLines += "\"" + fitCategoryName(categories.CategoryName[static_cast<std::size_t>(c)]) + "\"," +
+                         std::to_string(categories.CategoryCode[static_cast<std::size_t>(c)]) + "\r\n";
+    }
+
+    replaceFile(folder, TabletIndexFileName, indexFileText(solid), hook);
+    replaceFile(folder, FluidIndexFileName, indexFileText(fluid), hook);
+    replaceFile(folder, CategoryFileName, std::to_string(usedCount) + "\r\n" + categoryLines, hook);
+}
+
+int createCategory(CategoryTables& categories, std::string_view name)
+{
+    const std::string typed = trimmedRight(name);
+    if (typed.empty() || categories.CategoryCount >= MaxCategories || categories.CategoryCount < 0)
+        return 0;
+    const int slot = categories.CategoryCount + 1;
+    std::int16_t code = 1;
+    // At most 49 other codes exist, so a free code is found by 50.
+    for (bool taken = true; taken && code <= MaxCategories + 1;) {
+        taken = false;
+        for (int c = 1; c < slot; ++c)
+            if (categories.CategoryCode[static_cast<std::size_t>(c)] == code)
+                taken = true;
+        if (taken)
+            ++code;
+    }
+    categories.CategoryCount = slot;
+    categories.CategoryName[static_cast<std::size_t>(slot)] = fitCategoryName(typed);
+    categories.CategoryCode[static_cast<std::size_t>(slot)] = code;
+    return slot;
+}
 
 } // namespace tb

@@ -46,6 +46,7 @@ private:
     std::filesystem::path path_;
     FaultHook* hook_;
     std::unique_ptr<RecordFile> file_;
+    int total_ = 1;
 };
 
 /// Reads record n of MXDBASE.FIL in `folder` read-only, for the generators: blank past the end;
@@ -58,7 +59,7 @@ DrugRecord readDrugRecord(const std::filesystem::path& folder, int n);
 void rebuildIndexes(const std::filesystem::path& folder, const CategoryTables& categories, FaultHook* hook = nullptr);
 
 /// Creates a category from a typed name (trailing blanks removed, cut to 20): smallest free code.
-/// Returns its slot, or 0 when the tables already hold 50 (nothing changes then).
+/// Returns its slot, or 0 when the tables already hold 50 or the name is blank (nothing changes then).
 int createCategory(CategoryTables& categories, std::string_view name);
 
 } // namespace tb

@@ -40,7 +40,7 @@ using DuplicateKeys = std::array<std::optional<double>, 3>;
 
 /// The keys of the last 50 accepted questions, written round-robin, never cleared.
 struct RepeatHistory {
-    std::array<std::optional<DuplicateKeys>, 50> slots;
+    std::array<std::optional<DuplicateKeys>, 50> entries;
     int position = 0;
 };
 
