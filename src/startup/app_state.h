@@ -62,6 +62,9 @@ struct AppState {
     RepeatHistory repeatHistory;
     std::unique_ptr<RandomSource> random;
     std::filesystem::path dataFolder;
+    /// The answer Frmsave left: true for "&Yes". Closing that window by other means
+    /// leaves the previous answer in force.
+    bool saveanswer = false;
 
     RandomSource& rng() { return *random; }
 };

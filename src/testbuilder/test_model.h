@@ -1,0 +1,201 @@
+#pragma once
+
+#include "questions/generated_question.h"
+#include "startup/app_state.h"
+#include "startup/prompts.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tb {
+
+inline constexpr const char* NewTestFileName = "test.tmp";
+inline constexpr const char* QuestionScratchFileName = "MXtmp.TMP";
+inline constexpr int MaxQuestions = 99;
+
+inline constexpr std::size_t QuestionWidth = 800;
+inline constexpr std::size_t SolutionWidth = 1200;
+inline constexpr std::size_t AnswerWidth = 12;
+inline constexpr std::size_t TestRecordLength = 2012;
+
+inline constexpr std::size_t TitleWidth = 40;
+inline constexpr std::size_t DescriptionWidth = 200;
+inline constexpr std::size_t InstructionsWidth = 1000;
+
+/// The category codes of a question.
+enum QuestionCategory : int { MetricConversions = 1, TabletDosages = 2, FluidDosages = 3, IVDropRates = 4 };
+
+/// One stored question: 800 + 1200 + 12 blank-padded Windows-1252 characters.
+struct QuestionRecord {
+    std::string questionText;
+    std::string solutionText;
+    std::string answerText;
+
+    /// The 2012 file bytes: each field cut or blank-padded to its width.
+    std::string pack() const;
+    /// A record from file bytes; fields keep their padding.
+    static QuestionRecord unpack(std::string_view bytes);
+};
+
+/// Record 1 of every test file.
+struct TestHeader {
+    std::string TestTitle;        // at most 40 characters
+    std::string TestDescription;  // 200 characters
+    std::string TestInstructions; // 1000 characters
+    int MenuListed = 0;
+
+    /// The 2012 file bytes of the header record, as puttitle writes it.
+    std::string pack() const;
+    /// The header fields as openfile reads them (stripped, title kept to 40).
+    static TestHeader unpack(std::string_view bytes);
+};
+
+/// Removes outer blanks only; line breaks stay.
+std::string stripBlanks(std::string_view text);
+/// Cuts or blank-pads a text to `width` characters.
+std::string fitWidth(std::string_view text, std::size_t width);
+
+/// Remembers `keys` unless they were seen among the last 50; true when they were (a repeat).
+bool isRepeat(RepeatHistory& history, const DuplicateKeys& keys);
+
+/// What the test window shows of the state: buttonstatus's result.
+struct ButtonStatus {
+    std::string fileLabel;     // Label7: "File : " + WorkingFile
+    std::string positionLabel; // Label1: "3 / 5"
+    bool complete = false;     // question and answer non-blank: navigation shown, Label6 hidden
+    bool saveAsVisible = false;
+};
+
+/// The test window's side of the model: the model calls it when something is to be shown.
+/// Texts are Windows-1252.
+class TestView {
+public:
+    virtual ~TestView() = default;
+    /// showquestion1: the three editing fields get these texts (trailing blanks removed).
+    virtual void showFields(const std::string& question, const std::string& solution, const std::string& answer) = 0;
+    /// The count box `Text1` gets a new text (the limit rule writes the reduced count).
+    virtual void setCountText(const std::string& text) = 0;
+    /// The title label `Label5` gets the stripped title.
+    virtual void setTitleLabel(const std::string& title) = 0;
+    /// buttonstatus ran: apply its result.
+    virtual void applyStatus(const ButtonStatus& status) = 0;
+    /// "&Save Test" becomes visible (after the first Open Test or Save As).
+    virtual void showSaveTest() = 0;
+};
+
+/// The test being built and every command on it: Create Question, stepping, delete,
+/// the test files, the header, the text export. The window owns one and binds its
+/// controls to it; nothing here uses Qt. No exception leaves a command: file errors
+/// become messages through `Prompts`.
+class TestModel final {
+public:
+    /// Sets up a new test in "test.tmp" of state.dataFolder and writes its header
+    /// (the window's opening steps 3, 5 and 6).
+    TestModel(AppState& state, Prompts& prompts, TestView& view);
+
+    // ---- the editing buffer: the three fields the window shows ----
+    /// The window reports each change of a field's text (0 question, 1 solution, 2 answer);
+    /// runs buttonstatus.
+    void setField(int field, const std::string& text);
+    const std::string& field(int field) const;
+    /// A key was typed into one of the three fields: sets Unsaved.
+    void keyTyped();
+
+    // ---- choices of the window ----
+    /// Category box i (0..3) ticked or not; unticking the last ticks all four again.
+    void setCategoryTicked(int box, bool ticked);
+    bool categoryTicked(int box) const;
+    /// Which entries of Lstcategory are selected: entry i - 1 is category i.
+    void setSelectedCategories(std::vector<bool> selected);
+
+    // ---- commands ----
+    /// Cmdgenerate_Click with the count box's text.
+    void createQuestions(const std::string& countText);
+    /// One question of `category` into the record buffer; false (GenerationOk cleared)
+    /// when no tablet or fluid question could be built.
+    bool generateQuestion(int category);
+    void back();       // cmdforward 0
+    void forward();    // cmdforward 1
+    void deleteQuestion(); // cmdforward 2
+    void backTen();    // Command2 0
+    void forwardTen(); // Command2 1
+
+    void newTest();                 // "&New Test"
+    void openTest();                // "&Open Test": the open dialog, then openfile
+    void openListedTest(int entry); // mnuop(entry), 1-based
+    void saveAs();                  // "Save  &As Test"
+    void save();                    // "&Save Test"
+    /// The closing steps: savetruefalse, then "test.tmp" deleted.
+    void closeTest();
+
+    /// Writes the header as record 1 of the working file.
+    void puttitle();
+    /// The fields edited by Frmtitle; the caller runs puttitle after the dialog.
+    TestHeader& header() { return header_; }
+    const TestHeader& header() const { return header_; }
+    /// Frmtitle's OK: takes the dialog's texts into the header fields (cut to width).
+    void acceptDescription(const std::string& title, const std::string& description,
+                           const std::string& instructions, int menuListed);
+
+    // ---- export options ----
+    void numbquest_Click(int index);
+    void tfop_Click(int index);
+    int numberingStyle() const { return numbering_; }
+    bool includeOption(int index) const { return includes_[static_cast<std::size_t>(index)]; }
+    /// Writes the text export of the test to `file`; throws FileError on failure.
+    void saveastextfile(const std::filesystem::path& file);
+
+    // ---- the test-file list ----
+    /// updatefilelist: the *.dsq files of the data folder, bare names, sorted by name.
+    const std::vector<std::string>& updatefilelist();
+    const std::vector<std::string>& fileList() const { return fileList_; }
+    /// The caption of listed entry n: "&n name" below 10, "n name" from 10.
+    static std::string listCaption(int n, const std::string& name);
+
+    // ---- state ----
+    ButtonStatus buttonstatus();
+    int QuestionCount() const { return questionCount_; }
+    int CurrentQuestion() const { return currentQuestion_; }
+    const std::string& WorkingFile() const { return workingFile_; }
+    const std::string& SaveTarget() const { return saveTarget_; }
+    bool Unsaved() const { return unsaved_; }
+    bool GenerationOk() const { return generationOk_; }
+    const QuestionRecord& RecordBuffer() const { return recordBuffer_; }
+    /// The working file's path in the data folder.
+    std::filesystem::path workingPath() const;
+
+private:
+    void putfile();
+    void getfile();
+    void showquestion1();
+    void openfile(const std::string& name);
+    void savefile();
+    void savetruefalse();
+    void refresh();
+
+    AppState& state_;
+    Prompts& prompts_;
+    TestView& view_;
+
+    TestHeader header_;
+    int questionCount_ = 1;
+    int currentQuestion_ = 1;
+    std::string workingFile_ = NewTestFileName;
+    std::string saveTarget_ = NewTestFileName;
+    bool unsaved_ = false;
+    bool generationOk_ = true;
+    QuestionRecord recordBuffer_;
+    std::array<std::string, 3> fields_;
+    std::array<bool, 4> categoryTicked_{true, true, true, true};
+    std::vector<bool> selectedCategories_;
+    int numbering_ = 1;
+    std::array<bool, 5> includes_{true, true, true, true, true};
+    std::vector<std::string> fileList_;
+    std::string lastDialogName_;
+};
+
+} // namespace tb
