@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <memory>
+
+namespace tb {
+
+struct AppState;
+class Prompts;
+
+/// Frmexam, "Dosarion - Test Construction Set": the window in which a teacher builds
+/// a test. Its behaviour lives in TestModel; the window binds its controls to it.
+/// Emits closed() once its closing steps have run.
+class TestWindow final : public QMainWindow {
+    Q_OBJECT
+
+public:
+    TestWindow(AppState& state, Prompts& prompts, QWidget* parent = nullptr);
+    ~TestWindow() override;
+
+signals:
+    void closed();
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace tb
