@@ -7,12 +7,14 @@ namespace tb {
 namespace {
 
 // 0x80-0x9F is where Windows-1252 differs from Latin-1; 0 marks an undefined byte.
+// clang-format off
 constexpr std::array<char32_t, 32> kHighTable = {
     0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
     0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
 };
+// clang-format on
 
 void appendUtf8(std::string& out, char32_t cp)
 {
@@ -95,6 +97,10 @@ std::string toCp1252(std::string_view utf8)
             else
                 cp = (cp << 6) | (c & 0x3F);
         }
+        // Overlong forms, surrogates and values past U+10FFFF are malformed too.
+        static constexpr char32_t kSmallest[] = { 0, 0x80, 0x800, 0x10000 };
+        if (ok && (cp < kSmallest[extra] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF))
+            ok = false;
         if (!ok) {
             out += '?';
             ++i;

@@ -6,17 +6,21 @@
 namespace tb {
 
 /// A file that cannot be opened, read, written or parsed. The message names the
-/// file and, where it helps, the line or record.
+/// file and, where it helps, the line or record; line() is that line (0 when none).
 class FileError : public std::runtime_error {
 public:
-    FileError(std::string path, const std::string& message)
-        : std::runtime_error(message), path_(std::move(path))
+    FileError(std::string path, const std::string& message, int line = 0)
+        : std::runtime_error(message)
+        , path_(std::move(path))
+        , line_(line)
     {
     }
     const std::string& path() const { return path_; }
+    int line() const { return line_; }
 
 private:
     std::string path_;
+    int line_;
 };
 
 } // namespace tb

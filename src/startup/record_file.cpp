@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <system_error>
 #include <unistd.h>
 
@@ -32,7 +33,8 @@ void syncFile(std::FILE* f)
 } // namespace
 
 RecordFile::RecordFile(fs::path path, std::size_t recordLength, Mode mode)
-    : path_(std::move(path)), recordLength_(recordLength)
+    : path_(std::move(path))
+    , recordLength_(recordLength)
 {
     if (recordLength_ == 0)
         throw FileError(path_.string(), "Record length 0 for " + quoted(path_));
@@ -75,7 +77,8 @@ long long RecordFile::recordCount() const
 
 void RecordFile::seek(long long n)
 {
-    if (n < 1)
+    // Record numbers whose offset would not fit a file position are refused like record 0.
+    if (n < 1 || n - 1 > std::numeric_limits<off_t>::max() / static_cast<long long>(recordLength_))
         throw FileError(path_.string(), "Bad record number " + std::to_string(n) + " in " + quoted(path_) + ".");
     const auto offset = static_cast<long long>(recordLength_) * (n - 1);
     if (fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0)
@@ -152,18 +155,30 @@ std::string readWholeFile(const fs::path& path)
 }
 
 ScratchFile::ScratchFile(fs::path target, FaultHook* hook, fs::path scratch)
-    : target_(std::move(target)), hook_(hook)
+    : target_(std::move(target))
+    , hook_(hook)
 {
     scratch_ = scratch.empty() ? fs::path(target_.string() + ".new") : std::move(scratch);
     // A scratch file left by an interrupted run is never taken for a whole one:
     // "w" truncates it before anything is written.
     file_ = std::fopen(scratch_.c_str(), "wb");
     if (!file_)
-        throw FileError(target_.string(), "The file " + quoted(target_) +
-                                              " cannot be rewritten: the scratch file " + quoted(scratch_) +
-                                              " cannot be created (" + describeErrno() + ").");
-    if (hook_)
-        hook_->at(RewriteStep::ScratchOpened, target_);
+        throw FileError(target_.string(),
+            "The file " + quoted(target_) + " cannot be rewritten: the scratch file " + quoted(scratch_)
+                + " cannot be created (" + describeErrno() + ").");
+    if (hook_) {
+        // The destructor does not run when the constructor throws, so a failure
+        // right after opening must close and remove the scratch file here.
+        try {
+            hook_->at(RewriteStep::ScratchOpened, target_);
+        } catch (...) {
+            std::fclose(file_);
+            file_ = nullptr;
+            std::error_code ec;
+            fs::remove(scratch_, ec);
+            throw;
+        }
+    }
 }
 
 ScratchFile::~ScratchFile()
@@ -179,8 +194,8 @@ ScratchFile::~ScratchFile()
 void ScratchFile::fail(const std::string& what)
 {
     const std::string reason = describeErrno();
-    throw FileError(target_.string(), "The file " + quoted(target_) + " was not changed: " + what + " (" +
-                                          reason + ").");
+    throw FileError(
+        target_.string(), "The file " + quoted(target_) + " was not changed: " + what + " (" + reason + ").");
 }
 
 void ScratchFile::append(std::string_view bytes)

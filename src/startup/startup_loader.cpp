@@ -11,19 +11,19 @@ namespace tb {
 
 namespace {
 
-// Splits a text file into lines at CR LF (a lone LF is taken as a line end too).
+// Splits a text file into lines at CR LF; a lone LF or a lone CR ends a line too, so
+// files that passed through other systems read the same.
 std::vector<std::string_view> splitLines(std::string_view text)
 {
     std::vector<std::string_view> lines;
     std::size_t start = 0;
     while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
+        std::size_t end = text.find_first_of("\r\n", start);
         if (end == std::string_view::npos)
             end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        lines.push_back(line);
+        lines.push_back(text.substr(start, end - start));
+        if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n')
+            ++end;
         start = end + 1;
     }
     return lines;
@@ -40,8 +40,8 @@ std::string_view trimBlanks(std::string_view s)
 
 [[noreturn]] void parseError(const std::string& fileName, int line, const std::string& what)
 {
-    throw FileError(fileName, "The file \"" + fileName + "\" cannot be read: line " + std::to_string(line) + " " +
-                                  what + ".");
+    throw FileError(fileName,
+        "The file \"" + fileName + "\" cannot be read: line " + std::to_string(line) + " " + what + ".", line);
 }
 
 // A whole number that fits 16 bits; anything else is reported with its line.
@@ -52,10 +52,11 @@ std::int16_t parseInt16(std::string_view field, const std::string& fileName, int
         field.remove_prefix(1);
     int value = 0;
     const auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), value);
-    if (field.empty() || ec != std::errc() || end != field.data() + field.size())
+    const bool allDigits = !field.empty() && end == field.data() + field.size();
+    if (!allDigits || (ec != std::errc() && ec != std::errc::result_out_of_range))
         parseError(fileName, line, "should hold " + std::string(what) + " as a whole number");
-    if (value < -32768 || value > 32767)
-        parseError(fileName, line, "holds " + std::string(what) + " out of range");
+    if (ec == std::errc::result_out_of_range || value < -32768 || value > 32767)
+        parseError(fileName, line, "holds " + std::string(what) + " outside the range -32768 to 32767");
     return static_cast<std::int16_t>(value);
 }
 
@@ -69,8 +70,8 @@ int parseCount(const std::vector<std::string_view>& lines, const std::string& fi
         parseError(fileName, 1, "holds a negative number of entries");
     if (lines.size() < static_cast<std::size_t>(count) + 1)
         parseError(fileName, static_cast<int>(lines.size()) + 1,
-                   "is missing: line 1 announces " + std::to_string(count) + " entries but only " +
-                       std::to_string(lines.size() - 1) + " follow");
+            "is missing: line 1 announces " + std::to_string(count) + " entries but only "
+                + std::to_string(lines.size() - 1) + " follow");
     return count;
 }
 
@@ -100,8 +101,8 @@ DrugIndex parseIndexFile(std::string_view text, const std::string& fileName)
         if (record < 1)
             parseError(fileName, i + 1, "holds the record number " + std::to_string(record) + ", which is below 1");
         index.record[static_cast<std::size_t>(i)] = record;
-        index.category[static_cast<std::size_t>(i)] = parseInt16(line.substr(comma + 1), fileName, i + 1,
-                                                                 "a category code");
+        index.category[static_cast<std::size_t>(i)]
+            = parseInt16(line.substr(comma + 1), fileName, i + 1, "a category code");
     }
     return index;
 }
@@ -113,8 +114,8 @@ CategoryTables parseCategoryFile(std::string_view text, const std::string& fileN
         const int announced = parseInt16(lines[0], fileName, 1, "the number of categories");
         if (announced > MaxCategories)
             parseError(fileName, 1,
-                       "announces " + std::to_string(announced) + " categories; at most " +
-                           std::to_string(MaxCategories) + " are possible");
+                "announces " + std::to_string(announced) + " categories; at most " + std::to_string(MaxCategories)
+                    + " are possible");
     }
     const int count = parseCount(lines, fileName);
     CategoryTables tables;
@@ -161,25 +162,25 @@ void sizeCandidateRecords(AppState& state)
 std::optional<StartupProblem> loadStartupFiles(AppState& state)
 {
     const auto& folder = state.dataFolder;
-    auto problemFrom = [](const FileError& e, const std::string& name) {
+    auto problemFrom = [](const FileError& e, const std::string& name, const char* advice) {
         StartupProblem p;
         p.fileName = name;
-        p.message = std::string(e.what()) +
-                    " Replace it with a good copy of the drug database files and start Tutor Bench again.";
-        const std::string text = e.what();
-        const auto at = text.find(": line ");
-        if (at != std::string::npos)
-            p.line = std::atoi(text.c_str() + at + 7);
+        p.line = e.line();
+        p.message = std::string(e.what()) + " " + advice;
         return p;
     };
+    const char* const replaceAdvice
+        = "Replace it with a good copy of the drug database files and start Tutor Bench again.";
 
     try {
         state.settings = loadSettings(folder);
     } catch (const FileError& e) {
-        return problemFrom(e, SettingsFileName);
+        return problemFrom(e, SettingsFileName,
+            "Check that MX.INI can be read, or delete it to start with every option off, and "
+            "start Tutor Bench again.");
     }
 
-    const char* names[] = {TabletIndexFileName, FluidIndexFileName, CategoryFileName};
+    const char* names[] = { TabletIndexFileName, FluidIndexFileName, CategoryFileName };
     std::string texts[3];
     for (int i = 0; i < 3; ++i) {
         const auto path = findFile(folder, names[i]);
@@ -188,10 +189,10 @@ std::optional<StartupProblem> loadStartupFiles(AppState& state)
         } catch (const FileError&) {
             StartupProblem p;
             p.fileName = names[i];
-            p.message = "The drug database file \"" + std::string(names[i]) +
-                        "\" is missing or cannot be read in the folder " + std::filesystem::absolute(folder).string() +
-                        ". Copy the drug database files (MXDBASE.FIL, mxdbs1.idx, mxdbs2.idx and mxcat.idx) into "
-                        "this folder and start Tutor Bench again.";
+            p.message = "The drug database file \"" + std::string(names[i])
+                + "\" is missing or cannot be read in the folder " + std::filesystem::absolute(folder).string()
+                + ". Copy the drug database files (MXDBASE.FIL, mxdbs1.idx, mxdbs2.idx and mxcat.idx) into "
+                  "this folder and start Tutor Bench again.";
             return p;
         }
     }
@@ -203,7 +204,7 @@ std::optional<StartupProblem> loadStartupFiles(AppState& state)
         state.FluidIndex = std::move(fluids);
         state.categories = std::move(categories);
     } catch (const FileError& e) {
-        return problemFrom(e, e.path());
+        return problemFrom(e, e.path(), replaceAdvice);
     }
     sizeCandidateRecords(state);
     return std::nullopt;
