@@ -3,6 +3,7 @@
 #include "questions/generated_question.h"
 #include "startup/app_state.h"
 #include "startup/prompts.h"
+#include "startup/record_file.h"
 
 #include <array>
 #include <cstdint>
@@ -43,8 +44,8 @@ struct QuestionRecord {
 
 /// Record 1 of every test file.
 struct TestHeader {
-    std::string TestTitle;        // at most 40 characters
-    std::string TestDescription;  // 200 characters
+    std::string TestTitle; // at most 40 characters
+    std::string TestDescription; // 200 characters
     std::string TestInstructions; // 1000 characters
     int MenuListed = 0;
 
@@ -64,9 +65,9 @@ bool isRepeat(RepeatHistory& history, const DuplicateKeys& keys);
 
 /// What the test window shows of the state: buttonstatus's result.
 struct ButtonStatus {
-    std::string fileLabel;     // Label7: "File : " + WorkingFile
+    std::string fileLabel; // Label7: "File : " + WorkingFile
     std::string positionLabel; // Label1: "3 / 5"
-    bool complete = false;     // question and answer non-blank: navigation shown, Label6 hidden
+    bool complete = false; // question and answer non-blank: navigation shown, Label6 hidden
     bool saveAsVisible = false;
 };
 
@@ -118,17 +119,17 @@ public:
     /// One question of `category` into the record buffer; false (GenerationOk cleared)
     /// when no tablet or fluid question could be built.
     bool generateQuestion(int category);
-    void back();       // cmdforward 0
-    void forward();    // cmdforward 1
+    void back(); // cmdforward 0
+    void forward(); // cmdforward 1
     void deleteQuestion(); // cmdforward 2
-    void backTen();    // Command2 0
+    void backTen(); // Command2 0
     void forwardTen(); // Command2 1
 
-    void newTest();                 // "&New Test"
-    void openTest();                // "&Open Test": the open dialog, then openfile
+    void newTest(); // "&New Test"
+    void openTest(); // "&Open Test": the open dialog, then openfile
     void openListedTest(int entry); // mnuop(entry), 1-based
-    void saveAs();                  // "Save  &As Test"
-    void save();                    // "&Save Test"
+    void saveAs(); // "Save  &As Test"
+    void save(); // "&Save Test"
     /// The closing steps: savetruefalse, then "test.tmp" deleted.
     void closeTest();
 
@@ -138,8 +139,8 @@ public:
     TestHeader& header() { return header_; }
     const TestHeader& header() const { return header_; }
     /// Frmtitle's OK: takes the dialog's texts into the header fields (cut to width).
-    void acceptDescription(const std::string& title, const std::string& description,
-                           const std::string& instructions, int menuListed);
+    void acceptDescription(
+        const std::string& title, const std::string& description, const std::string& instructions, int menuListed);
 
     // ---- export options ----
     void numbquest_Click(int index);
@@ -167,6 +168,12 @@ public:
     const QuestionRecord& RecordBuffer() const { return recordBuffer_; }
     /// The working file's path in the data folder.
     std::filesystem::path workingPath() const;
+    /// A dialog's file name as a path: absolute names stay, others are in the data folder.
+    std::filesystem::path resolve(const std::string& name) const;
+    /// The question, answer and solution the last generateQuestion left for its caller.
+    const GeneratedQuestion& lastGenerated() const { return lastGenerated_; }
+    /// Tests make whole-file rewrites (delete, Save As, export) fail at a chosen step.
+    void setFaultHook(FaultHook* hook) { faultHook_ = hook; }
 
 private:
     void putfile();
@@ -176,6 +183,15 @@ private:
     void savefile();
     void savetruefalse();
     void refresh();
+
+    void saveAsRoutine();
+    void fillCandidates(const DrugIndex& index);
+    bool generateDrugQuestion(int category);
+    /// Writes the shown question into a saved test before the test is left, when it was
+    /// edited since it was last stored or read.
+    void keepShownEdits();
+    bool designatesWorkingFile(const std::string& name) const;
+    template <class Command> void guarded(Command&& command);
 
     AppState& state_;
     Prompts& prompts_;
@@ -190,12 +206,14 @@ private:
     bool generationOk_ = true;
     QuestionRecord recordBuffer_;
     std::array<std::string, 3> fields_;
-    std::array<bool, 4> categoryTicked_{true, true, true, true};
+    std::array<bool, 4> categoryTicked_ { true, true, true, true };
     std::vector<bool> selectedCategories_;
     int numbering_ = 1;
-    std::array<bool, 5> includes_{true, true, true, true, true};
+    std::array<bool, 5> includes_ { true, true, true, true, true };
     std::vector<std::string> fileList_;
     std::string lastDialogName_;
+    GeneratedQuestion lastGenerated_;
+    FaultHook* faultHook_ = nullptr;
 };
 
 } // namespace tb

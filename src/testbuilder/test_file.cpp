@@ -1,0 +1,342 @@
+#include "testbuilder/test_model.h"
+
+#include "startup/number_format.h"
+#include "startup/record_file.h"
+
+#include <algorithm>
+#include <cctype>
+#include <limits>
+#include <system_error>
+
+namespace tb {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const NotSavedQuestion = "This test has not been saved. Would you like to save it now?";
+const char* const IllegalSaveName = "The file name that you entered was illegal. The file was not saved.";
+const char* const IllegalOpenName = "Illegal file name";
+const char* const SaveDialogTitle = "Save Drug Test";
+const char* const SaveDialogFilter = "Dosarion Test (dsq)|*.dsq|Text File (txt)|*.txt|";
+const char* const OpenDialogFilter = "Dosarion Files (*.dsq)|*.dsq|";
+
+// The most questions a test file can hold: the count is a 16-bit number.
+constexpr long long MaxStoredQuestions = std::numeric_limits<std::int16_t>::max();
+
+std::string upper(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+bool endsWithTxt(const std::string& name)
+{
+    return name.size() >= 4 && upper(name.substr(name.size() - 4)) == ".TXT";
+}
+
+// A message that keeps the program's own text first and names the file and the cause below it.
+std::string withReason(const std::string& text, const std::exception& error)
+{
+    return text + "\r\n\r\n" + error.what();
+}
+
+fs::path canonicalOrAbsolute(const fs::path& path)
+{
+    std::error_code ec;
+    fs::path result = fs::weakly_canonical(path, ec);
+    if (ec) {
+        result = fs::absolute(path, ec);
+        if (ec)
+            result = path;
+    }
+    return result.lexically_normal();
+}
+
+bool sameFolder(const fs::path& a, const fs::path& b)
+{
+    std::error_code ec;
+    if (a == b)
+        return true;
+    return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec);
+}
+
+} // namespace
+
+// Save As and Open compare the chosen name with the working file as files, not as texts:
+// "TEST.DSQ", "./test.dsq", "sub/../test.dsq" or an absolute path all designate it.
+bool TestModel::designatesWorkingFile(const std::string& name) const
+{
+    if (stripBlanks(name) == workingFile_)
+        return true;
+    const fs::path chosen = resolve(name);
+    const fs::path working = workingPath();
+    std::error_code ec;
+    if (fs::exists(chosen, ec) && fs::exists(working, ec) && fs::equivalent(chosen, working, ec))
+        return true;
+    const fs::path a = canonicalOrAbsolute(chosen);
+    const fs::path b = canonicalOrAbsolute(working);
+    if (a == b)
+        return true;
+    return sameNameIgnoringCase(a.filename().string(), b.filename().string())
+        && sameFolder(a.parent_path(), b.parent_path());
+}
+
+// ---- the header ----
+
+void TestModel::puttitle()
+{
+    RecordFile file(workingPath(), TestRecordLength);
+    file.write(1, header_.pack());
+    file.close();
+}
+
+void TestModel::acceptDescription(
+    const std::string& title, const std::string& description, const std::string& instructions, int menuListed)
+{
+    auto store
+        = [](const std::string& text, std::size_t width) { return stripBlanks(stripBlanks(text).substr(0, width)); };
+    header_.TestTitle = store(title, TitleWidth);
+    header_.TestDescription = store(description, DescriptionWidth);
+    header_.TestInstructions = store(instructions, InstructionsWidth);
+    header_.MenuListed = menuListed;
+    view_.setTitleLabel(header_.TestTitle);
+}
+
+// ---- opening ----
+
+void TestModel::openTest()
+{
+    guarded([&] {
+        const std::string name = prompts_.openFileName("", OpenDialogFilter, 1);
+        if (stripBlanks(name).empty()) {
+            prompts_.message(IllegalOpenName, "");
+            return;
+        }
+        lastDialogName_ = name;
+        std::error_code ec;
+        if (!fs::is_regular_file(resolve(name), ec)) {
+            prompts_.message(IllegalOpenName, "");
+            return;
+        }
+        try {
+            openfile(name);
+        } catch (const std::exception& error) {
+            prompts_.message(withReason(IllegalOpenName, error), "");
+            return;
+        }
+        view_.showSaveTest();
+    });
+}
+
+void TestModel::openListedTest(int entry)
+{
+    guarded([&] {
+        if (entry < 1 || entry > static_cast<int>(fileList_.size()))
+            return;
+        try {
+            openfile(fileList_[static_cast<std::size_t>(entry - 1)]);
+        } catch (const std::exception& error) {
+            prompts_.message(withReason(IllegalOpenName, error), "");
+            return;
+        }
+        view_.showSaveTest();
+    });
+}
+
+void TestModel::openfile(const std::string& name)
+{
+    keepShownEdits();
+    savetruefalse();
+
+    // The file is measured and its header read before anything of the shown test is
+    // replaced, so a file that is no test leaves the window as it was.
+    const fs::path path = resolve(name);
+    RecordFile file(path, TestRecordLength, RecordFile::Mode::Read);
+    const long long wholeRecords = static_cast<long long>(file.byteSize() / TestRecordLength);
+    if (wholeRecords < 1)
+        throw FileError(path.string(),
+            "The file \"" + path.filename().string() + "\" holds no test: it is shorter than one record of "
+                + formatInt(static_cast<long long>(TestRecordLength)) + " bytes.");
+    if (wholeRecords - 1 > MaxStoredQuestions)
+        throw FileError(
+            path.string(), "The file \"" + path.filename().string() + "\" holds more records than a test can have.");
+    std::string bytes;
+    file.read(1, bytes);
+    file.close();
+
+    header_ = TestHeader::unpack(bytes);
+    workingFile_ = name;
+    view_.setTitleLabel(header_.TestTitle);
+    // A trailing partial record is no question; a file with only its header opens as
+    // one blank question.
+    questionCount_ = currentQuestion_ = static_cast<int>(std::max(1LL, wholeRecords - 1));
+    getfile();
+    showquestion1();
+    refresh();
+}
+
+// ---- saving ----
+
+void TestModel::savetruefalse()
+{
+    if (workingFile_ != NewTestFileName || !unsaved_)
+        return;
+    state_.saveanswer = prompts_.askYesNo(NotSavedQuestion, state_.saveanswer);
+    if (state_.saveanswer)
+        saveAsRoutine();
+}
+
+void TestModel::saveAs()
+{
+    guarded([&] { saveAsRoutine(); });
+}
+
+void TestModel::saveAsRoutine()
+{
+    const std::string chosen = prompts_.saveFileName(SaveDialogTitle, SaveDialogFilter, 1);
+    unsaved_ = false;
+    const std::string name = stripBlanks(chosen);
+    if (name.empty()) {
+        prompts_.message(IllegalSaveName, "");
+        return;
+    }
+    lastDialogName_ = name;
+    if (designatesWorkingFile(name)) {
+        if (workingFile_ != NewTestFileName)
+            view_.showSaveTest();
+        return;
+    }
+
+    const fs::path target = resolve(name);
+    std::error_code ec;
+    if (fs::is_directory(target, ec) || target.filename().empty() || !fs::is_directory(target.parent_path(), ec)) {
+        prompts_.message(IllegalSaveName, "");
+        return;
+    }
+    if (fs::exists(target, ec)) {
+        state_.saveanswer = prompts_.askYesNo(
+            "The file " + name + " already exists. Would you like to use this file", state_.saveanswer);
+        if (!state_.saveanswer)
+            return;
+        // The old file is not deleted here: the new contents replace it by a rename
+        // once they are completely written, so a failed save leaves it as it was.
+    }
+
+    if (endsWithTxt(name)) {
+        try {
+            saveastextfile(target);
+        } catch (const std::exception& error) {
+            prompts_.message(withReason(IllegalSaveName, error), "");
+        }
+        return;
+    }
+
+    saveTarget_ = name;
+    refresh();
+    try {
+        savefile();
+    } catch (const std::system_error& error) {
+        prompts_.message(
+            withReason("An error " + formatInt(error.code().value()) + " on line 0 was detected.", error), "");
+    } catch (const std::exception& error) {
+        prompts_.message(withReason("An error 0 on line 0 was detected.", error), "");
+    }
+    if (workingFile_ != NewTestFileName)
+        view_.showSaveTest();
+}
+
+void TestModel::savefile()
+{
+    putfile();
+    std::string contents;
+    {
+        RecordFile in(workingPath(), TestRecordLength, RecordFile::Mode::Read);
+        std::string bytes;
+        for (long long r = 1; r <= questionCount_ + 1; ++r) {
+            if (in.read(r, bytes))
+                contents += bytes;
+            else
+                contents += r == 1 ? header_.pack() : QuestionRecord {}.pack();
+        }
+        in.close();
+    }
+    writeFileAtomically(resolve(saveTarget_), contents, faultHook_);
+    workingFile_ = saveTarget_;
+    currentQuestion_ = questionCount_;
+    getfile();
+    showquestion1();
+}
+
+void TestModel::save()
+{
+    guarded([&] { putfile(); });
+}
+
+void TestModel::newTest()
+{
+    guarded([&] {
+        keepShownEdits();
+        savetruefalse();
+        recordBuffer_ = QuestionRecord {};
+        workingFile_ = saveTarget_ = NewTestFileName;
+        questionCount_ = currentQuestion_ = 1;
+        fields_ = {};
+        view_.showFields("", "", "");
+        header_ = TestHeader {};
+        header_.TestTitle = "untitled";
+        try {
+            puttitle();
+        } catch (...) {
+            unsaved_ = false;
+            view_.setTitleLabel(header_.TestTitle);
+            refresh();
+            throw;
+        }
+        unsaved_ = false;
+        view_.setTitleLabel(header_.TestTitle);
+        refresh();
+    });
+}
+
+void TestModel::closeTest()
+{
+    guarded([&] { keepShownEdits(); });
+    guarded([&] { savetruefalse(); });
+    guarded([&] {
+        const fs::path scratch = state_.dataFolder / NewTestFileName;
+        std::error_code ec;
+        if (fs::exists(scratch, ec) && !fs::remove(scratch, ec) && ec)
+            throw FileError(scratch.string(),
+                "The file \"" + std::string(NewTestFileName) + "\" could not be deleted: " + ec.message() + ".");
+    });
+}
+
+// ---- the test-file list ----
+
+const std::vector<std::string>& TestModel::updatefilelist()
+{
+    fileList_.clear();
+    std::error_code ec;
+    for (fs::directory_iterator it(state_.dataFolder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        std::error_code typeError;
+        if (name.size() > 4 && upper(name.substr(name.size() - 4)) == ".DSQ" && it->is_regular_file(typeError))
+            fileList_.push_back(name);
+    }
+    std::sort(fileList_.begin(), fileList_.end(), [](const std::string& a, const std::string& b) {
+        const std::string ua = upper(a);
+        const std::string ub = upper(b);
+        return ua != ub ? ua < ub : a < b;
+    });
+    return fileList_;
+}
+
+std::string TestModel::listCaption(int n, const std::string& name)
+{
+    return (n < 10 ? "&" : "") + formatInt(n) + " " + name;
+}
+
+} // namespace tb

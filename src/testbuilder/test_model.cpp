@@ -1,0 +1,415 @@
+#include "testbuilder/test_model.h"
+
+#include "questions/drop_rate_question.h"
+#include "questions/drug_questions.h"
+#include "questions/metric_question.h"
+#include "startup/number_format.h"
+#include "startup/record_file.h"
+#include "startup/unit_tables.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tb {
+
+namespace {
+
+// Metric and drop-rate questions are drawn again until they are not a repeat; after
+// this many draws the last one is taken, so a small pool can never hang the command.
+constexpr int MaxRedraws = 10000;
+
+const char* const LimitWarning
+    = "A limit of 99 questions has been set for each test. This is to protect students from unscrupulous tutors "
+      "who would subject them to the horrors of such a long test and also to minimise the chances of users "
+      "running out of hard disk space and memory.";
+
+const char* const NoTabletMessage
+    = "Sorry no tablet dosage questions could be constructed using the question categories selected from the "
+      "menu bar.";
+const char* const NoFluidMessage
+    = "Sorry no fluid dosage questions could be constructed using the question categories selected from the "
+      "menu bar.";
+
+} // namespace
+
+TestModel::TestModel(AppState& state, Prompts& prompts, TestView& view)
+    : state_(state)
+    , prompts_(prompts)
+    , view_(view)
+{
+    header_.TestTitle = "untitled";
+    selectedCategories_.assign(static_cast<std::size_t>(std::max(0, state_.categories.CategoryCount)), true);
+    recordBuffer_ = QuestionRecord {};
+    guarded([&] { puttitle(); });
+    view_.setTitleLabel(stripBlanks(header_.TestTitle));
+    refresh();
+}
+
+template <class Command> void TestModel::guarded(Command&& command)
+{
+    // Every command ends here: a file that cannot be read or written becomes a message
+    // naming it, and the window goes on with the test as it stands.
+    try {
+        command();
+    } catch (const std::exception& error) {
+        prompts_.message(error.what(), "");
+    } catch (...) {
+        prompts_.message("An unexpected error stopped the command.", "");
+    }
+}
+
+std::filesystem::path TestModel::resolve(const std::string& name) const
+{
+    const std::filesystem::path path(name);
+    if (path.is_absolute())
+        return path;
+    return state_.dataFolder / path;
+}
+
+std::filesystem::path TestModel::workingPath() const
+{
+    return resolve(workingFile_);
+}
+
+// ---- the editing buffer ----
+
+void TestModel::setField(int field, const std::string& text)
+{
+    if (field < 0 || field > 2)
+        return;
+    fields_[static_cast<std::size_t>(field)] = text;
+    refresh();
+}
+
+const std::string& TestModel::field(int field) const
+{
+    return fields_[static_cast<std::size_t>(std::clamp(field, 0, 2))];
+}
+
+void TestModel::keyTyped()
+{
+    unsaved_ = true;
+}
+
+void TestModel::setCategoryTicked(int box, bool ticked)
+{
+    if (box < 0 || box > 3)
+        return;
+    categoryTicked_[static_cast<std::size_t>(box)] = ticked;
+    if (std::none_of(categoryTicked_.begin(), categoryTicked_.end(), [](bool t) { return t; }))
+        categoryTicked_.fill(true);
+}
+
+bool TestModel::categoryTicked(int box) const
+{
+    return box >= 0 && box <= 3 && categoryTicked_[static_cast<std::size_t>(box)];
+}
+
+void TestModel::setSelectedCategories(std::vector<bool> selected)
+{
+    selectedCategories_ = std::move(selected);
+}
+
+// ---- storing and showing the current question ----
+
+void TestModel::putfile()
+{
+    recordBuffer_.questionText = fitWidth(stripBlanks(fields_[0]), QuestionWidth);
+    recordBuffer_.solutionText = fitWidth(stripBlanks(fields_[1]), SolutionWidth);
+    recordBuffer_.answerText = fitWidth(stripBlanks(fields_[2]), AnswerWidth);
+    RecordFile file(workingPath(), TestRecordLength);
+    file.write(currentQuestion_ + 1, recordBuffer_.pack());
+    file.close();
+}
+
+void TestModel::getfile()
+{
+    if (currentQuestion_ <= 0)
+        return;
+    RecordFile file(workingPath(), TestRecordLength, RecordFile::Mode::Read);
+    std::string bytes;
+    // A question past the end of the file (the only question of a test after its
+    // delete) shows as a blank one.
+    if (file.read(currentQuestion_ + 1, bytes))
+        recordBuffer_ = QuestionRecord::unpack(bytes);
+    else
+        recordBuffer_ = QuestionRecord {};
+    file.close();
+}
+
+void TestModel::showquestion1()
+{
+    auto trimEnd = [](const std::string& text) {
+        const auto last = text.find_last_not_of(' ');
+        return last == std::string::npos ? std::string() : text.substr(0, last + 1);
+    };
+    fields_[0] = trimEnd(recordBuffer_.questionText);
+    fields_[1] = trimEnd(recordBuffer_.solutionText);
+    fields_[2] = trimEnd(recordBuffer_.answerText);
+    view_.showFields(fields_[0], fields_[1], fields_[2]);
+    refresh();
+}
+
+void TestModel::keepShownEdits()
+{
+    if (sameNameIgnoringCase(workingFile_, NewTestFileName) || currentQuestion_ < 1)
+        return;
+    const QuestionRecord shown { fitWidth(stripBlanks(fields_[0]), QuestionWidth),
+        fitWidth(stripBlanks(fields_[1]), SolutionWidth), fitWidth(stripBlanks(fields_[2]), AnswerWidth) };
+    if (shown.pack() != recordBuffer_.pack())
+        putfile();
+}
+
+// ---- the state display ----
+
+ButtonStatus TestModel::buttonstatus()
+{
+    ButtonStatus status;
+    status.fileLabel = "File : " + workingFile_;
+    status.positionLabel = formatInt(currentQuestion_) + " / " + formatInt(questionCount_);
+    status.complete = !stripBlanks(fields_[0]).empty() && !stripBlanks(fields_[2]).empty();
+    status.saveAsVisible = status.complete || questionCount_ > 1;
+    // A test whose only question is still incomplete holds nothing worth a prompt.
+    if (!status.saveAsVisible)
+        unsaved_ = false;
+    return status;
+}
+
+void TestModel::refresh()
+{
+    view_.applyStatus(buttonstatus());
+}
+
+// ---- Create Question ----
+
+void TestModel::createQuestions(const std::string& countText)
+{
+    guarded([&] {
+        // The whole part of the count box's leading number; a huge pasted number is
+        // held to a size the limit below then cuts to what fits.
+        const double wanted = std::trunc(readNumber(countText));
+        int count = wanted < 1.0 ? 1 : static_cast<int>(std::min(wanted, 1.0e6));
+
+        std::vector<int> choices;
+        for (int box = 0; box < 4; ++box)
+            if (categoryTicked_[static_cast<std::size_t>(box)])
+                choices.push_back(box + 1);
+        if (choices.empty())
+            return;
+
+        // An untouched new test: its blank question is replaced by the first new one.
+        if (currentQuestion_ == 1 && questionCount_ == 1 && stripBlanks(fields_[0]).empty()
+            && stripBlanks(fields_[2]).empty())
+            questionCount_ = 0;
+
+        if (questionCount_ + count > MaxQuestions) {
+            count = MaxQuestions - questionCount_;
+            view_.setCountText(formatInt(count));
+            prompts_.message(LimitWarning, "Warning!");
+        }
+
+        try {
+            for (int k = 1; k <= count; ++k) {
+                state_.rng().reseed();
+                const int category = choices[static_cast<std::size_t>(
+                    randomWhole(state_.rng(), static_cast<int>(choices.size())) - 1)];
+                unsaved_ = true;
+                if (!generateQuestion(category))
+                    break;
+                recordBuffer_.questionText = fitWidth(lastGenerated_.question, QuestionWidth);
+                recordBuffer_.solutionText = fitWidth(lastGenerated_.solution, SolutionWidth);
+                recordBuffer_.answerText = fitWidth(formatNumber(lastGenerated_.answer), AnswerWidth);
+                showquestion1();
+                ++questionCount_;
+                currentQuestion_ = questionCount_;
+                putfile();
+                refresh();
+            }
+        } catch (...) {
+            if (questionCount_ == 0)
+                questionCount_ = 1;
+            refresh();
+            throw;
+        }
+        if (questionCount_ == 0)
+            questionCount_ = 1;
+        refresh();
+    });
+}
+
+bool TestModel::generateQuestion(int category)
+{
+    generationOk_ = true;
+    switch (category) {
+    case MetricConversions:
+        for (int attempt = 1; attempt <= MaxRedraws; ++attempt) {
+            lastGenerated_ = makeMetricQuestion(state_);
+            if (!isRepeat(state_.repeatHistory, lastGenerated_.duplicateKeys))
+                break;
+        }
+        break;
+    case IVDropRates:
+        for (int attempt = 1; attempt <= MaxRedraws; ++attempt) {
+            lastGenerated_ = makeDropRateQuestion(state_);
+            if (!isRepeat(state_.repeatHistory, lastGenerated_.duplicateKeys))
+                break;
+        }
+        lastGenerated_.question = LineBreak + lastGenerated_.question;
+        break;
+    case TabletDosages:
+    case FluidDosages:
+        generationOk_ = generateDrugQuestion(category);
+        break;
+    default:
+        break;
+    }
+    return generationOk_;
+}
+
+void TestModel::fillCandidates(const DrugIndex& index)
+{
+    state_.CandidateCount = 0;
+    const auto& categories = state_.categories;
+    const int categoryCount = std::clamp(categories.CategoryCount, 0, MaxCategories);
+    const int entries
+        = std::min<int>(index.count, static_cast<int>(std::min(index.record.size(), index.category.size())) - 1);
+    for (int i = 1; i <= categoryCount; ++i) {
+        const auto entry = static_cast<std::size_t>(i - 1);
+        if (entry >= selectedCategories_.size() || !selectedCategories_[entry])
+            continue;
+        for (int j = 1; j <= entries; ++j) {
+            if (index.category[static_cast<std::size_t>(j)] != categories.CategoryCode[static_cast<std::size_t>(i)])
+                continue;
+            ++state_.CandidateCount;
+            if (state_.CandidateRecords.size() <= static_cast<std::size_t>(state_.CandidateCount))
+                state_.CandidateRecords.resize(static_cast<std::size_t>(state_.CandidateCount) + 1, 0);
+            state_.CandidateRecords[static_cast<std::size_t>(state_.CandidateCount)]
+                = index.record[static_cast<std::size_t>(j)];
+        }
+    }
+}
+
+bool TestModel::generateDrugQuestion(int category)
+{
+    const bool tablet = category == TabletDosages;
+    fillCandidates(tablet ? state_.TabletIndex : state_.FluidIndex);
+    if (state_.CandidateCount == 0) {
+        prompts_.message(tablet ? NoTabletMessage : NoFluidMessage, "");
+        return false;
+    }
+
+    // Up to CandidateCount + 1 questions are drawn; the last is kept even if it repeats.
+    // A drug that cannot give a question leaves the list, so this loop ends after at
+    // most twice the number of candidates.
+    const int attemptLimit = state_.CandidateCount + 1;
+    int attempts = 0;
+    while (attempts < attemptLimit) {
+        DrugQuestionResult result = tablet ? makeTabletQuestion(state_) : makeFluidQuestion(state_);
+        if (!result.question) {
+            auto first = state_.CandidateRecords.begin() + 1;
+            auto last = first + state_.CandidateCount;
+            auto kept = std::remove(first, last, static_cast<std::int16_t>(result.record));
+            const auto removed = static_cast<int>(last - kept);
+            state_.CandidateCount -= removed;
+            // Not one drug's fault (an unreadable data file), or no drug left: say why and stop.
+            if (removed == 0 || state_.CandidateCount == 0) {
+                prompts_.message(result.problem, "");
+                return false;
+            }
+            continue;
+        }
+        ++attempts;
+        lastGenerated_ = std::move(*result.question);
+        if (!isRepeat(state_.repeatHistory, lastGenerated_.duplicateKeys))
+            break;
+    }
+    return true;
+}
+
+// ---- stepping and deleting ----
+
+void TestModel::back()
+{
+    guarded([&] {
+        putfile();
+        --currentQuestion_;
+        if (currentQuestion_ < 1)
+            currentQuestion_ = questionCount_;
+        getfile();
+        showquestion1();
+        refresh();
+    });
+}
+
+void TestModel::forward()
+{
+    guarded([&] {
+        putfile();
+        ++currentQuestion_;
+        if (currentQuestion_ <= questionCount_) {
+            getfile();
+            showquestion1();
+        } else {
+            fields_ = {};
+            view_.showFields("", "", "");
+            questionCount_ = currentQuestion_;
+            putfile();
+        }
+        refresh();
+    });
+}
+
+void TestModel::backTen()
+{
+    guarded([&] {
+        putfile();
+        currentQuestion_ = std::max(1, currentQuestion_ - 10);
+        getfile();
+        showquestion1();
+    });
+}
+
+void TestModel::forwardTen()
+{
+    guarded([&] {
+        putfile();
+        currentQuestion_ = std::max(1, std::min(questionCount_, currentQuestion_ + 10));
+        getfile();
+        showquestion1();
+    });
+}
+
+void TestModel::deleteQuestion()
+{
+    guarded([&] {
+        putfile();
+        // The shortened test is built whole in "MXtmp.TMP" beside the working file and
+        // renamed over it only when complete: the working file is never shifted in place.
+        const auto path = workingPath();
+        RecordFile in(path, TestRecordLength, RecordFile::Mode::Read);
+        ScratchFile out(path, faultHook_, path.parent_path() / QuestionScratchFileName);
+        std::string bytes;
+        for (long long r = 1; r <= questionCount_ + 1; ++r) {
+            if (r == currentQuestion_ + 1)
+                continue;
+            if (in.read(r, bytes))
+                out.append(bytes);
+            else
+                out.append(r == 1 ? header_.pack() : QuestionRecord {}.pack());
+        }
+        in.close();
+        out.commit();
+
+        if (questionCount_ == 1)
+            questionCount_ = 2;
+        --questionCount_;
+        if (currentQuestion_ > questionCount_)
+            currentQuestion_ = questionCount_;
+        getfile();
+        showquestion1();
+        unsaved_ = true;
+        refresh();
+    });
+}
+
+} // namespace tb

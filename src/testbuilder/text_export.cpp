@@ -1,0 +1,95 @@
+#include "testbuilder/test_model.h"
+
+#include "startup/number_format.h"
+#include "startup/record_file.h"
+
+namespace tb {
+
+namespace {
+
+constexpr const char* CRLF = "\r\n";
+
+// The numbering line of question n in a style 1..5; style 0 has none.
+std::string numberingLine(int style, int n)
+{
+    const std::string number = formatInt(n);
+    switch (style) {
+    case 1:
+        return "Question " + number + ".";
+    case 2:
+        return "Number " + number + ".";
+    case 3:
+        return "(" + number + ").";
+    case 4:
+        return "No " + number + ".";
+    case 5:
+        return number + ".";
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+void TestModel::numbquest_Click(int index)
+{
+    if (index >= 0 && index <= 5)
+        numbering_ = index;
+}
+
+void TestModel::tfop_Click(int index)
+{
+    if (index >= 0 && index < static_cast<int>(includes_.size()))
+        includes_[static_cast<std::size_t>(index)] = !includes_[static_cast<std::size_t>(index)];
+}
+
+void TestModel::saveastextfile(const std::filesystem::path& file)
+{
+    // The questions come from the working file as last stored, not from the fields.
+    std::vector<QuestionRecord> records;
+    {
+        RecordFile in(workingPath(), TestRecordLength, RecordFile::Mode::Read);
+        std::string bytes;
+        for (long long r = 2; r <= questionCount_ + 1; ++r)
+            records.push_back(in.read(r, bytes) ? QuestionRecord::unpack(bytes) : QuestionRecord::unpack({}));
+        in.close();
+    }
+
+    std::string out;
+    // "Write X": X and a line end. X may itself hold line breaks.
+    auto write = [&out](const std::string& text) { out += text + CRLF; };
+    const std::string L = CRLF;
+    const bool numbered = numbering_ != 0;
+
+    if (includes_[0])
+        write(stripBlanks(header_.TestTitle) + L + L);
+    if (includes_[1])
+        write(stripBlanks(header_.TestDescription) + L + L);
+    if (includes_[2])
+        write(stripBlanks(header_.TestInstructions) + L + L);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (numbered)
+            write(numberingLine(numbering_, static_cast<int>(i + 1)));
+        write(records[i].questionText + L + L);
+    }
+    write(L);
+    if (includes_[3]) {
+        write("Answers:" + L);
+        for (std::size_t i = 0; i < records.size(); ++i)
+            write(formatInt(static_cast<long long>(i + 1)) + ". " + records[i].answerText + L);
+        write(L);
+    }
+    if (includes_[4]) {
+        write("Solutions:" + L);
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            if (numbered)
+                write(numberingLine(numbering_, static_cast<int>(i + 1)));
+            write(records[i].solutionText + L + L);
+        }
+        write(L);
+    }
+
+    writeFileAtomically(file, out, faultHook_);
+}
+
+} // namespace tb
