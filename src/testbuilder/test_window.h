@@ -11,7 +11,8 @@ class Prompts;
 
 /// Frmexam, "Dosarion - Test Construction Set": the window in which a teacher builds
 /// a test. Its behaviour lives in TestModel; the window binds its controls to it.
-/// Emits closed() once its closing steps have run.
+/// One window serves one opening: the start window creates it, hides itself, and shows
+/// itself again on closed(), which is emitted once the closing steps have run.
 class TestWindow final : public QMainWindow {
     Q_OBJECT
 
@@ -21,6 +22,10 @@ public:
 
 signals:
     void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     class Impl;
