@@ -22,7 +22,8 @@ std::string quotedName(const fs::path& p)
 bool hasSlotOfKind(const DrugRecord& r, bool fluid)
 {
     for (int i = 0; i < DrugRecord::Slots; ++i)
-        if (r.Strength[static_cast<std::size_t>(i)] > 0 && isFluidForm(r.FormCode[static_cast<std::size_t>(i)]) == fluid)
+        if (r.Strength[static_cast<std::size_t>(i)] > 0
+            && isFluidForm(r.FormCode[static_cast<std::size_t>(i)]) == fluid)
             return true;
     return false;
 }
@@ -36,6 +37,20 @@ std::string indexFileText(const std::vector<std::pair<int, std::int16_t>>& entri
     for (const auto& [record, category] : entries)
         text += std::to_string(record) + "," + std::to_string(category) + "\r\n";
     return text;
+}
+
+// A category name as the category file can hold it: the name sits between double quotes on one
+// line, so a double quote or a line break inside it would make the file unreadable at the next start.
+std::string storableCategoryName(std::string_view name)
+{
+    std::string s = fitCategoryName(name);
+    for (char& c : s) {
+        if (c == '"')
+            c = '\'';
+        else if (c == '\r' || c == '\n' || c == '\0')
+            c = ' ';
+    }
+    return s;
 }
 
 void replaceFile(const fs::path& folder, const char* name, const std::string& text, FaultHook* hook)
@@ -63,7 +78,9 @@ int recordTotalFor(std::uint64_t bytes)
 }
 
 DrugFile::DrugFile(const fs::path& folder, FaultHook* hook)
-    : folder_(folder), path_(findFile(folder, DrugDataFileName)), hook_(hook)
+    : folder_(folder)
+    , path_(findFile(folder, DrugDataFileName))
+    , hook_(hook)
 {
     file_ = std::make_unique<RecordFile>(path_, DrugRecord::RecordLength, RecordFile::Mode::ReadWrite);
     total_ = recordTotalFor(file_->byteSize());
@@ -71,9 +88,15 @@ DrugFile::DrugFile(const fs::path& folder, FaultHook* hook)
 
 DrugFile::~DrugFile() = default;
 
-int DrugFile::RecordTotal() const { return total_; }
+int DrugFile::RecordTotal() const
+{
+    return total_;
+}
 
-const fs::path& DrugFile::path() const { return path_; }
+const fs::path& DrugFile::path() const
+{
+    return path_;
+}
 
 RecordFile& DrugFile::file()
 {
@@ -84,8 +107,8 @@ RecordFile& DrugFile::file()
 
 void DrugFile::badRecordNumber(int n, const char* what) const
 {
-    throw FileError(path_.string(), "Record " + std::to_string(n) + " of the drug data file " + quotedName(path_) +
-                                        " " + what + ".");
+    throw FileError(path_.string(),
+        "Record " + std::to_string(n) + " of the drug data file " + quotedName(path_) + " " + what + ".");
 }
 
 DrugRecord DrugFile::read(int n)
@@ -94,7 +117,7 @@ DrugRecord DrugFile::read(int n)
         badRecordNumber(n, "cannot be read: record numbers start at 1");
     std::string bytes;
     if (!file().read(n, bytes))
-        return DrugRecord{};
+        return DrugRecord {};
     return DrugRecord::unpack(bytes);
 }
 
@@ -105,9 +128,10 @@ void DrugFile::write(int n, const DrugRecord& record)
     if (n > MaxDrugRecords)
         badRecordNumber(n, "cannot be written: the drug database holds at most 32767 records");
     if (n > total_ + 1)
-        badRecordNumber(n, ("cannot be written: the file holds " + std::to_string(total_) +
-                            " records, so the next new record is " + std::to_string(total_ + 1))
-                               .c_str());
+        badRecordNumber(n,
+            ("cannot be written: the file holds " + std::to_string(total_) + " records, so the next new record is "
+                + std::to_string(total_ + 1))
+                .c_str());
     RecordFile& f = file();
     f.write(n, record.pack());
     total_ = recordTotalFor(f.byteSize());
@@ -156,18 +180,28 @@ void DrugFile::close()
 
 DrugRecord readDrugRecord(const fs::path& folder, int n)
 {
+    bool present = false;
+    return readDrugRecord(folder, n, present);
+}
+
+DrugRecord readDrugRecord(const fs::path& folder, int n, bool& present)
+{
+    present = false;
     const fs::path path = findFile(folder, DrugDataFileName);
     std::error_code ec;
     if (!fs::exists(path, ec))
-        throw FileError(path.string(), "The drug data file " + quotedName(path) + " is missing from the folder " +
-                                           fs::absolute(folder, ec).string() + ".");
+        throw FileError(path.string(),
+            "The drug data file " + quotedName(path) + " is missing from the folder "
+                + fs::absolute(folder, ec).string() + ".");
     if (n < 1)
-        throw FileError(path.string(), "Record " + std::to_string(n) + " of the drug data file " + quotedName(path) +
-                                           " cannot be read: record numbers start at 1.");
+        throw FileError(path.string(),
+            "Record " + std::to_string(n) + " of the drug data file " + quotedName(path)
+                + " cannot be read: record numbers start at 1.");
     RecordFile file(path, DrugRecord::RecordLength, RecordFile::Mode::Read);
     std::string bytes;
     if (!file.read(n, bytes))
-        return DrugRecord{};
+        return DrugRecord {};
+    present = true;
     return DrugRecord::unpack(bytes);
 }
 
@@ -178,14 +212,14 @@ void rebuildIndexes(const fs::path& folder, const CategoryTables& categories, Fa
     // Without the data file every category would look unused and be dropped from
     // the category file, so nothing is rewritten.
     if (!fs::exists(dataPath, ec))
-        throw FileError(dataPath.string(), "The drug index files were not rebuilt: the drug data file " +
-                                               quotedName(dataPath) + " is missing.");
+        throw FileError(dataPath.string(),
+            "The drug index files were not rebuilt: the drug data file " + quotedName(dataPath) + " is missing.");
     RecordFile data(dataPath, DrugRecord::RecordLength, RecordFile::Mode::Read);
     const int total = recordTotalFor(data.byteSize());
     if (total > MaxDrugRecords)
-        throw FileError(dataPath.string(), "The drug index files were not rebuilt: the drug data file " +
-                                               quotedName(dataPath) + " holds " + std::to_string(total) +
-                                               " records, more than the 32767 the index files can list.");
+        throw FileError(dataPath.string(),
+            "The drug index files were not rebuilt: the drug data file " + quotedName(dataPath) + " holds "
+                + std::to_string(total) + " records, more than the 32767 the index files can list.");
 
     const int categoryCount = std::min(std::max(categories.CategoryCount, 0), MaxCategories);
     std::vector<bool> used(static_cast<std::size_t>(categoryCount) + 1, false);
@@ -193,7 +227,7 @@ void rebuildIndexes(const fs::path& folder, const CategoryTables& categories, Fa
     std::vector<std::pair<int, std::int16_t>> fluid;
     std::string bytes;
     for (int r = 1; r <= total; ++r) {
-        const DrugRecord record = data.read(r, bytes) ? DrugRecord::unpack(bytes) : DrugRecord{};
+        const DrugRecord record = data.read(r, bytes) ? DrugRecord::unpack(bytes) : DrugRecord {};
         for (int c = 1; c <= categoryCount; ++c)
             if (categories.CategoryCode[static_cast<std::size_t>(c)] == record.DrugCategory)
                 used[static_cast<std::size_t>(c)] = true;
@@ -210,8 +244,8 @@ void rebuildIndexes(const fs::path& folder, const CategoryTables& categories, Fa
         if (!used[static_cast<std::size_t>(c)])
             continue;
         ++usedCount;
-        categoryLines += "\"" + fitCategoryName(categories.CategoryName[static_cast<std::size_t>(c)]) + "\"," +
-                         std::to_string(categories.CategoryCode[static_cast<std::size_t>(c)]) + "\r\n";
+        categoryLines += "\"" + storableCategoryName(categories.CategoryName[static_cast<std::size_t>(c)]) + "\","
+            + std::to_string(categories.CategoryCode[static_cast<std::size_t>(c)]) + "\r\n";
     }
 
     replaceFile(folder, TabletIndexFileName, indexFileText(solid), hook);
@@ -236,7 +270,7 @@ int createCategory(CategoryTables& categories, std::string_view name)
             ++code;
     }
     categories.CategoryCount = slot;
-    categories.CategoryName[static_cast<std::size_t>(slot)] = fitCategoryName(typed);
+    categories.CategoryName[static_cast<std::size_t>(slot)] = storableCategoryName(typed);
     categories.CategoryCode[static_cast<std::size_t>(slot)] = code;
     return slot;
 }

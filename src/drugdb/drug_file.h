@@ -53,6 +53,10 @@ private:
 /// throws FileError (naming the file) when the file is missing or unreadable.
 DrugRecord readDrugRecord(const std::filesystem::path& folder, int n);
 
+/// The same, also telling whether record n lies within the file (`present` is false when the record
+/// lies wholly past its end, so that a caller can tell a stale index entry from a blank record).
+DrugRecord readDrugRecord(const std::filesystem::path& folder, int n, bool& present);
+
 /// Rebuilds mxdbs1.idx / mxdbs2.idx (found case-insensitively; a file created gets the spelling the
 /// start-up reads) and rewrites mxcat.idx from the data file and the categories; each file through a
 /// scratch file + rename.
