@@ -1,0 +1,119 @@
+#include "shell/qt_prompts.h"
+
+#include "shell/save_dialog.h"
+#include "startup/cp1252.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+
+#include <algorithm>
+
+namespace tb {
+
+namespace {
+
+QString fromProgram(const std::string& text)
+{
+    return QString::fromStdString(fromCp1252(text));
+}
+std::string toProgram(const QString& text)
+{
+    return toCp1252(text.toStdString());
+}
+
+// Dialogs open over whichever window of the program the teacher is working in.
+QWidget* dialogParent()
+{
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    return QApplication::activeWindow();
+}
+
+} // namespace
+
+QStringList qtNameFilters(const std::string& filter)
+{
+    const QStringList parts = fromProgram(filter).split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString name = parts[i].trimmed();
+        QString patterns = parts[i + 1].trimmed();
+        if (name.isEmpty() && patterns.isEmpty())
+            continue;
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        patterns = patterns.simplified();
+        if (patterns.isEmpty())
+            patterns = QStringLiteral("*");
+        const QString shown = QLatin1Char('(') + patterns + QLatin1Char(')');
+        filters << (name.endsWith(shown) ? name : (name.isEmpty() ? shown : name + QLatin1Char(' ') + shown));
+    }
+    if (filters.isEmpty())
+        filters << QStringLiteral("All Files (*)");
+    return filters;
+}
+
+QtPrompts::QtPrompts(std::filesystem::path startFolder)
+    : startFolder_(std::move(startFolder))
+{
+}
+
+void QtPrompts::message(const std::string& text, const std::string& title)
+{
+    QMessageBox box(QMessageBox::Information, title.empty() ? QString::fromLatin1(ProgramTitle) : fromProgram(title),
+        fromProgram(text), QMessageBox::Ok, dialogParent());
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+bool QtPrompts::askYesNo(const std::string& text, bool previous)
+{
+    SaveDialog dialog(fromProgram(text), dialogParent());
+    dialog.exec();
+    return dialog.answer(previous);
+}
+
+std::string QtPrompts::openFileName(const std::string& title, const std::string& filter, int filterIndex)
+{
+    return fileName(false, title, filter, filterIndex);
+}
+
+std::string QtPrompts::saveFileName(const std::string& title, const std::string& filter, int filterIndex)
+{
+    return fileName(true, title, filter, filterIndex);
+}
+
+std::string QtPrompts::fileName(bool save, const std::string& title, const std::string& filter, int filterIndex)
+{
+    const QStringList filters = qtNameFilters(filter);
+    const qsizetype chosen = std::clamp<qsizetype>(filterIndex - 1, 0, filters.size() - 1);
+    QString selected = filters[chosen];
+    const QString folder = QString::fromStdString(startFolder_.string());
+    const QString joined = filters.join(QStringLiteral(";;"));
+    // The save commands ask their own question about an existing file.
+    const QString name = save
+        ? QFileDialog::getSaveFileName(
+            dialogParent(), fromProgram(title), folder, joined, &selected, QFileDialog::DontConfirmOverwrite)
+        : QFileDialog::getOpenFileName(dialogParent(), fromProgram(title), folder, joined, &selected);
+    return toProgram(name);
+}
+
+std::string QtPrompts::clipboardText()
+{
+    QString text = QGuiApplication::clipboard()->text();
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return toProgram(text);
+}
+
+void QtPrompts::setClipboardText(const std::string& text)
+{
+    QString shown = fromProgram(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QGuiApplication::clipboard()->setText(shown);
+}
+
+} // namespace tb

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "startup/prompts.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <filesystem>
+#include <string>
+
+class QWidget;
+
+namespace tb {
+
+/// The program's own title for message boxes that bring none.
+inline constexpr const char* ProgramTitle = "Tutor Bench";
+
+/// A filter of the form "Name (*.x)|*.x|Other|*.y;*.z|" as Qt's list of name filters:
+/// "Name (*.x)", "Other (*.y *.z)". A name that already shows its pattern keeps it.
+QStringList qtNameFilters(const std::string& filter);
+
+/// The Qt side of the prompts: message boxes, Frmsave, the system file dialogs and the
+/// clipboard. Texts cross as Windows-1252 and are converted here.
+class QtPrompts final : public Prompts {
+public:
+    /// `startFolder` is where the file dialogs open: the program's data folder.
+    explicit QtPrompts(std::filesystem::path startFolder);
+
+    void message(const std::string& text, const std::string& title) override;
+    bool askYesNo(const std::string& text, bool previous) override;
+    /// `filterIndex` counts from 1, as the filter's pairs are numbered; 0 also means the first.
+    std::string openFileName(const std::string& title, const std::string& filter, int filterIndex) override;
+    std::string saveFileName(const std::string& title, const std::string& filter, int filterIndex) override;
+    /// The clipboard's text with its line ends as CR LF, the program's line break.
+    std::string clipboardText() override;
+    /// Puts the text on the clipboard with the desktop's own line ends.
+    void setClipboardText(const std::string& text) override;
+
+private:
+    std::string fileName(bool save, const std::string& title, const std::string& filter, int filterIndex);
+
+    std::filesystem::path startFolder_;
+};
+
+} // namespace tb
