@@ -120,8 +120,8 @@ struct Infusion {
     std::string fluidName() const { return FluidName[static_cast<std::size_t>(fluid)]; }
 };
 
-/// Volume, time and giving set written as the question and the solution show them.
-void describe(Infusion& infusion)
+/// Writes the volume and the time as the question shows them, and works out the charted rate.
+void completeInfusion(Infusion& infusion)
 {
     const int volume = infusion.volume;
     if (volume < 1000)
@@ -165,7 +165,7 @@ std::optional<Infusion> drawInfusion(RandomSource& random, bool running)
 
     random.reseed();
     infusion.dropFactor = DropFactor[static_cast<std::size_t>(randomWhole(random, 3))];
-    describe(infusion);
+    completeInfusion(infusion);
     if (infusion.rate.value > MaxRate)
         return std::nullopt;
     return infusion;
@@ -371,7 +371,7 @@ GeneratedQuestion fallbackQuestion()
     infusion.hours = single(8);
     infusion.dropFactor = 15;
     infusion.fluid = 0;
-    describe(infusion);
+    completeInfusion(infusion);
     return chartedQuestionFor(infusion, 1);
 }
 
