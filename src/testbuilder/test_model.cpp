@@ -45,7 +45,7 @@ TestModel::TestModel(AppState& state, Prompts& prompts, TestView& view)
     refresh();
 }
 
-template <class Command> void TestModel::guarded(Command&& command)
+void TestModel::guarded(const std::function<void()>& command)
 {
     // Every command ends here: a file that cannot be read or written becomes a message
     // naming it, and the window goes on with the test as it stands.

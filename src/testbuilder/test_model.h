@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -191,7 +192,8 @@ private:
     /// edited since it was last stored or read.
     void keepShownEdits();
     bool designatesWorkingFile(const std::string& name) const;
-    template <class Command> void guarded(Command&& command);
+    /// Runs one command; whatever it throws becomes a message to the teacher.
+    void guarded(const std::function<void()>& command);
 
     AppState& state_;
     Prompts& prompts_;
