@@ -1,8 +1,12 @@
 # Tutor Bench: the two set-up commands are `make run` and `make test`.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
 JOBS ?= 2
 DEMO ?= demo
+
+BUILD_DIR := $(abspath $(BUILD))
+SAMPLE_FILES := MXDBASE.FIL mxdbs1.idx mxdbs2.idx mxcat.idx
 
 .PHONY: run test test-asan fuzz bench build deps clean
 
@@ -15,14 +19,15 @@ $(BUILD)/CMakeCache.txt: | deps
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j$(JOBS)
 
-# Starts the program in demo/, seeded with the sample drug database when it holds none.
+# Starts the program in demo/ (never in the source tree), first seeding demo/ with the
+# sample drug database when it holds no drug data file of its own.
 run: build
 	@mkdir -p $(DEMO)
 	@if ! ls $(DEMO) | grep -qix 'MXDBASE.FIL'; then \
 	    echo "Seeding $(DEMO)/ with the sample drug database"; \
-	    cp $(BUILD)/sample/MXDBASE.FIL $(BUILD)/sample/mxdbs1.idx $(BUILD)/sample/mxdbs2.idx $(BUILD)/sample/mxcat.idx $(DEMO)/; \
+	    for f in $(SAMPLE_FILES); do cp $(BUILD_DIR)/sample/$$f $(DEMO)/ || exit 1; done; \
 	fi
-	cd $(DEMO) && $(CURDIR)/$(BUILD)/src/tutorbench
+	cd $(DEMO) && $(BUILD_DIR)/src/tutorbench
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
@@ -33,8 +38,16 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
 
+# The libFuzzer targets of fuzz/, built with clang; fuzz/run-fuzz.sh runs them when present.
+fuzz:
+	@./tools/install-deps.sh --fuzz
+	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTUTORBENCH_FUZZ=ON \
+	    -DTUTORBENCH_UI=OFF -DTUTORBENCH_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzz_targets
+	@if [ -x fuzz/run-fuzz.sh ]; then ./fuzz/run-fuzz.sh $(FUZZ_BUILD); fi
+
 bench: build
 	./bench/run-benchmarks.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -1,10 +1,16 @@
 #!/bin/sh
-# Installs the Debian packages the build, the tests and the benchmarks need.
-# Does nothing when everything is already there.
+# Installs the Debian 12 packages that building, testing and benchmarking Tutor Bench need.
+# Installs only what is missing, so running it again changes nothing.
+#   tools/install-deps.sh          compiler, CMake, Qt 6, GoogleTest, Google Benchmark, fonts
+#   tools/install-deps.sh --fuzz   the same plus clang 14 and its fuzzing runtime
 set -e
 
+# libgl-dev and the fonts let the Qt window tests run on the offscreen platform.
 PACKAGES="cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev \
-xvfb xauth fonts-dejavu-core clang-14 libclang-rt-14-dev"
+fonts-dejavu-core"
+if [ "$1" = "--fuzz" ]; then
+    PACKAGES="$PACKAGES clang-14 libclang-rt-14-dev"
+fi
 
 missing=""
 for p in $PACKAGES; do
@@ -15,6 +21,15 @@ done
 [ -z "$missing" ] && exit 0
 
 echo "Installing:$missing"
-if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
+if [ "$(id -u)" -eq 0 ]; then
+    SUDO=""
+elif command -v sudo >/dev/null 2>&1; then
+    SUDO="sudo"
+else
+    echo "These packages are missing:$missing" >&2
+    echo "Install them as root (apt-get install$missing), or install sudo, and run this again." >&2
+    exit 1
+fi
 $SUDO apt-get update
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
+# sudo drops most of the environment, so the setting is passed through env.
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing
