@@ -88,6 +88,11 @@ bool TestModel::designatesWorkingFile(const std::string& name) const
 
 void TestModel::puttitle()
 {
+    guarded([&] { writeHeader(); });
+}
+
+void TestModel::writeHeader()
+{
     RecordFile file(workingPath(), TestRecordLength);
     file.write(1, header_.pack());
     file.close();
@@ -287,14 +292,7 @@ void TestModel::newTest()
         view_.showFields("", "", "");
         header_ = TestHeader {};
         header_.TestTitle = "untitled";
-        try {
-            puttitle();
-        } catch (...) {
-            unsaved_ = false;
-            view_.setTitleLabel(header_.TestTitle);
-            refresh();
-            throw;
-        }
+        puttitle();
         unsaved_ = false;
         view_.setTitleLabel(header_.TestTitle);
         refresh();

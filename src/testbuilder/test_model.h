@@ -134,7 +134,7 @@ public:
     /// The closing steps: savetruefalse, then "test.tmp" deleted.
     void closeTest();
 
-    /// Writes the header as record 1 of the working file.
+    /// Writes the header as record 1 of the working file; a failure becomes a message.
     void puttitle();
     /// The fields edited by Frmtitle; the caller runs puttitle after the dialog.
     TestHeader& header() { return header_; }
@@ -186,6 +186,8 @@ private:
     void refresh();
 
     void saveAsRoutine();
+    /// puttitle's write; throws FileError.
+    void writeHeader();
     void fillCandidates(const DrugIndex& index);
     bool generateDrugQuestion(int category);
     /// Writes the shown question into a saved test before the test is left, when it was

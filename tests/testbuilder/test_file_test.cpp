@@ -73,6 +73,16 @@ TEST_F(ModelFixture, TheHeaderCarriesTheDescriptionFieldsAndIsReadBack)
 
 class OwnNameTest : public ModelFixture, public ::testing::WithParamInterface<std::string> { };
 
+TEST_F(ModelFixture, AHeaderThatCannotBeWrittenBecomesAMessageNamingTheFile)
+{
+    fs::remove(folder / "test.tmp");
+    fs::create_directory(folder / "test.tmp");
+    model->acceptDescription("T", "", "", 0);
+    model->puttitle();
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_NE(messages()[0].text.find("test.tmp"), std::string::npos);
+}
+
 TEST_P(OwnNameTest, SavingUnderTheWorkingFilesOwnNameDoesNothing)
 {
     fs::create_directory(folder / "sub");
