@@ -306,16 +306,14 @@ void TestWindow::Impl::createWidgets()
     keepSpace(Label6);
 
     // Navigation: back ten, back, forward, forward ten, and delete apart.
-    const std::array<Qt::ArrowType, 2> arrows { Qt::LeftArrow, Qt::RightArrow };
+    const std::array<QStyle::StandardPixmap, 3> pictures { QStyle::SP_ArrowLeft, QStyle::SP_ArrowRight,
+        QStyle::SP_TrashIcon };
     const std::array<const char*, 3> navTips { "Previous question", "Next question (adds a blank one after the last)",
         "Delete this question" };
     for (int i = 0; i < 3; ++i) {
         auto* button = new QToolButton(central);
         button->setObjectName(QStringLiteral("cmdforward_%1").arg(i));
-        if (i < 2)
-            button->setArrowType(arrows[i]);
-        else
-            button->setIcon(owner_.style()->standardIcon(QStyle::SP_TrashIcon));
+        button->setIcon(owner_.style()->standardIcon(pictures[i]));
         button->setToolTip(QString::fromLatin1(navTips[i]));
         button->setAccessibleName(QString::fromLatin1(navTips[i]));
         button->setIconSize(QSize(22, 22));
@@ -378,10 +376,13 @@ void TestWindow::Impl::createWidgets()
     position->addWidget(Lblquestionno);
     position->addWidget(Label1);
     position->addSpacing(16);
-    position->addWidget(Command2[0]);
-    position->addWidget(cmdforward[0]);
-    position->addWidget(cmdforward[1]);
-    position->addWidget(Command2[1]);
+    auto* navigation = new QHBoxLayout;
+    navigation->setSpacing(2);
+    navigation->addWidget(Command2[0]);
+    navigation->addWidget(cmdforward[0]);
+    navigation->addWidget(cmdforward[1]);
+    navigation->addWidget(Command2[1]);
+    position->addLayout(navigation);
     position->addSpacing(24);
     position->addWidget(cmdforward[2]);
     position->addStretch();
