@@ -184,6 +184,21 @@ TEST_F(ModelFixture, GeneratingIntoANewTestGivesQuestionsOneToN)
     EXPECT_EQ(random_->reseeds() >= 3, true);
 }
 
+TEST_F(ModelFixture, TheRepeatHistoryOutlivesNewAndOpenedTests)
+{
+    tickOnly({ MetricConversions });
+    model->createQuestions("2");
+    const RepeatHistory before = state->repeatHistory;
+    ASSERT_EQ(before.position, 2);
+    prompts.yesNoAnswers = { false };
+    model->newTest();
+    folder.write("x.dsq", std::string(TestRecordLength, ' '));
+    prompts.fileNames = { "x.dsq" };
+    model->openTest();
+    EXPECT_EQ(state->repeatHistory.position, 2);
+    EXPECT_EQ(state->repeatHistory.entries, before.entries);
+}
+
 TEST_F(ModelFixture, ABlankShownQuestionOfALongerTestStaysAndNewOnesFollowIt)
 {
     typeQuestions(1);
