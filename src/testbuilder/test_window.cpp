@@ -167,11 +167,14 @@ public:
     void numbquest_Click(int index);
     void tfop_Click(int index);
     void copy_Click(int index);
+    void editField(int index, int field);
     void mnuch_Click();
     void unload();
 
     // Runs a model command; nothing it throws reaches the event loop.
     void guarded(const std::function<void(TestModel&)>& command) noexcept;
+    // Runs a window handler; nothing it throws reaches the event loop.
+    void safely(const std::function<void()>& handler) noexcept;
     void report(const std::string& text) noexcept;
 
     // Texts of the four text fields, in stored form.
@@ -516,43 +519,50 @@ void TestWindow::Impl::createMenus()
 
 void TestWindow::Impl::connectWidgets()
 {
+    // Every handler runs through `safely`: nothing it throws reaches the event loop.
+    auto guard = [this](std::function<void()> handler) { return [this, handler] { safely(handler); }; };
+
     for (int i = 0; i < 2; ++i)
-        QObject::connect(Txtquestion[i], &QPlainTextEdit::textChanged, &owner_, [this, i] { Txtquestion_Change(i); });
-    QObject::connect(txtanswer, &QLineEdit::textChanged, &owner_, [this] { Txtquestion_Change(2); });
-    QObject::connect(Text1, &QLineEdit::textChanged, &owner_, [this] { Text1_Change(); });
+        QObject::connect(
+            Txtquestion[i], &QPlainTextEdit::textChanged, &owner_, guard([this, i] { Txtquestion_Change(i); }));
+    QObject::connect(txtanswer, &QLineEdit::textChanged, &owner_, guard([this] { Txtquestion_Change(2); }));
+    QObject::connect(Text1, &QLineEdit::textChanged, &owner_, guard([this] { Text1_Change(); }));
     for (QWidget* field : fields) {
         field->installEventFilter(&owner_);
+        // A field's own menu is the Edit menu, so that every paste takes the same way.
         QObject::connect(field, &QWidget::customContextMenuRequested, &owner_, [this, field](const QPoint& at) {
-            field->setFocus(Qt::PopupFocusReason);
-            QMenu menu;
-            for (QAction* a : copy)
-                menu.addAction(a);
-            menu.exec(field->mapToGlobal(at));
+            safely([this, field, at] {
+                field->setFocus(Qt::PopupFocusReason);
+                QMenu menu;
+                for (QAction* a : copy)
+                    menu.addAction(a);
+                menu.exec(field->mapToGlobal(at));
+            });
         });
     }
 
     for (int i = 0; i < 4; ++i)
-        QObject::connect(Check1[i], &QCheckBox::clicked, &owner_, [this, i] { Check1_Click(i); });
-    QObject::connect(Lstcategory, &QListWidget::itemSelectionChanged, &owner_, [this] { Lstcategory_Change(); });
-    QObject::connect(Cmdgenerate, &QPushButton::clicked, &owner_, [this] { Cmdgenerate_Click(); });
-    QObject::connect(Command1, &QPushButton::clicked, &owner_, [this] { Command1_Click(); });
+        QObject::connect(Check1[i], &QCheckBox::clicked, &owner_, guard([this, i] { Check1_Click(i); }));
+    QObject::connect(Lstcategory, &QListWidget::itemSelectionChanged, &owner_, guard([this] { Lstcategory_Change(); }));
+    QObject::connect(Cmdgenerate, &QPushButton::clicked, &owner_, guard([this] { Cmdgenerate_Click(); }));
+    QObject::connect(Command1, &QPushButton::clicked, &owner_, guard([this] { Command1_Click(); }));
     for (int i = 0; i < 3; ++i)
-        QObject::connect(cmdforward[i], &QToolButton::clicked, &owner_, [this, i] { cmdforward_Click(i); });
+        QObject::connect(cmdforward[i], &QToolButton::clicked, &owner_, guard([this, i] { cmdforward_Click(i); }));
     for (int i = 0; i < 2; ++i)
-        QObject::connect(Command2[i], &QPushButton::clicked, &owner_, [this, i] { Command2_Click(i); });
+        QObject::connect(Command2[i], &QPushButton::clicked, &owner_, guard([this, i] { Command2_Click(i); }));
 
     for (int i = 0; i < 2; ++i) {
-        QObject::connect(mnuopen[i], &QAction::triggered, &owner_, [this, i] { mnuopen_Click(i); });
-        QObject::connect(mnusave[i], &QAction::triggered, &owner_, [this, i] { mnusave_Click(i); });
+        QObject::connect(mnuopen[i], &QAction::triggered, &owner_, guard([this, i] { mnuopen_Click(i); }));
+        QObject::connect(mnusave[i], &QAction::triggered, &owner_, guard([this, i] { mnusave_Click(i); }));
     }
     for (int i = 0; i < 6; ++i)
-        QObject::connect(numbquest[i], &QAction::triggered, &owner_, [this, i] { numbquest_Click(i); });
+        QObject::connect(numbquest[i], &QAction::triggered, &owner_, guard([this, i] { numbquest_Click(i); }));
     for (int i = 0; i < 5; ++i)
-        QObject::connect(tfop[i], &QAction::triggered, &owner_, [this, i] { tfop_Click(i); });
-    QObject::connect(mnuquit, &QAction::triggered, &owner_, &QWidget::close);
+        QObject::connect(tfop[i], &QAction::triggered, &owner_, guard([this, i] { tfop_Click(i); }));
+    QObject::connect(mnuquit, &QAction::triggered, &owner_, guard([this] { owner_.close(); }));
     for (int i = 0; i < 3; ++i)
-        QObject::connect(copy[i], &QAction::triggered, &owner_, [this, i] { copy_Click(i); });
-    QObject::connect(mnuch, &QAction::triggered, &owner_, [this] { mnuch_Click(); });
+        QObject::connect(copy[i], &QAction::triggered, &owner_, guard([this, i] { copy_Click(i); }));
+    QObject::connect(mnuch, &QAction::triggered, &owner_, guard([this] { mnuch_Click(); }));
 }
 
 // The opening steps. The model's constructor sets up the new test, writes its
@@ -745,7 +755,7 @@ bool TestWindow::Impl::keyPress(QWidget* widget, QKeyEvent* event)
         QKeySequence::Paste };
     for (int i = 0; i < 3; ++i) {
         if (event->matches(editKeys[i])) {
-            copy_Click(i);
+            editField(i, index);
             return true;
         }
     }
@@ -791,6 +801,17 @@ void TestWindow::Impl::guarded(const std::function<void(TestModel&)>& command) n
         return;
     try {
         command(*model_);
+    } catch (const std::exception& e) {
+        report(e.what());
+    } catch (...) {
+        report("An unexpected error stopped the command.");
+    }
+}
+
+void TestWindow::Impl::safely(const std::function<void()>& handler) noexcept
+{
+    try {
+        handler();
     } catch (const std::exception& e) {
         report(e.what());
     } catch (...) {
@@ -923,8 +944,12 @@ void TestWindow::Impl::tfop_Click(int index)
 void TestWindow::Impl::copy_Click(int index)
 {
     const int field = fieldIndexOf(owner_.focusWidget());
-    if (field < 0)
-        return;
+    if (field >= 0)
+        editField(index, field);
+}
+
+void TestWindow::Impl::editField(int index, int field)
+{
     try {
         if (index == 0 || index == 1) {
             prompts_.setClipboardText(toStored(selectedText(field), isMultiLine(field)));
