@@ -341,29 +341,37 @@ void DrugEditor::saveprompt()
     }
 }
 
+template <typename Move> void DrugEditor::navigate(Move&& move)
+{
+    const DrugRecord previous = shownrecord;
+    writeFailed_ = false;
+    guarded([&] {
+        saveprompt();
+        if (!recordrejected)
+            move();
+    });
+    showrecord();
+    // A record the file refused stays changed, so that leaving it again asks again.
+    if (writeFailed_)
+        shownrecord = previous;
+    recordrejected = false;
+}
+
 void DrugEditor::Command1_Click(int index)
 {
     if (!file_ || (index != 2 && index != 3))
         return;
-    guarded([&] {
-        saveprompt();
-        if (recordrejected)
-            return;
+    navigate([&] {
         CurrentRecord = index == 2 ? 1 : RecordTotal;
         readCurrent();
     });
-    showrecord();
-    recordrejected = false;
 }
 
 void DrugEditor::next_Click(int index)
 {
     if (!file_ || (index != 0 && index != 1))
         return;
-    guarded([&] {
-        saveprompt();
-        if (recordrejected)
-            return;
+    navigate([&] {
         if (index == 0) {
             CurrentRecord = CurrentRecord > 1 ? CurrentRecord - 1 : RecordTotal;
             readCurrent();
@@ -382,8 +390,6 @@ void DrugEditor::next_Click(int index)
             CurrentRecord = std::max(1, CurrentRecord - 1);
         readCurrent();
     });
-    showrecord();
-    recordrejected = false;
 }
 
 void DrugEditor::Delete_Click()

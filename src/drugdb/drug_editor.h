@@ -99,6 +99,8 @@ public:
 
 private:
     template <typename Action> void guarded(Action&& action);
+    /// saveprompt, then `move` unless the record was rejected, then showrecord.
+    template <typename Move> void navigate(Move&& move);
     void reportFileProblem(const std::string& what);
     void readCurrent();
     void writeCurrent();

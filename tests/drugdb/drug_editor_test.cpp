@@ -566,6 +566,47 @@ TEST_F(DrugEditorTest, ClosingWithARecordThatFailsItsChecksClosesWithoutSavingIt
     EXPECT_FALSE(editor.isOpen());
 }
 
+// A full database refuses record 32768: the teacher is told, and the edits stay on the
+// screen and stay "changed" until the teacher discards them.
+TEST_F(DrugEditorTest, ARecordTheFileRefusesIsKeptOnTheScreen)
+{
+    writeDatabase(0);
+    std::filesystem::resize_file(folder / "MXDBASE.FIL", std::uintmax_t { MaxDrugRecords - 1 } * 240);
+    {
+        DrugFile file(folder.path());
+        file.write(MaxDrugRecords, tabletDrug("Last"));
+    }
+    ASSERT_TRUE(editor.Form_Load());
+    EXPECT_EQ(editor.screen.Recordno, "32767 / 32767");
+    editor.next_Click(1);
+    EXPECT_EQ(editor.screen.Recordno, "32768 / 32768");
+    EditorScreen& s = editor.screen;
+    s.Text1 = "One too many";
+    s.Text3 = { "1", "2" };
+    s.Dose[0] = "5";
+    const auto size = std::filesystem::file_size(folder / "MXDBASE.FIL");
+
+    prompts.yesNoAnswers = { true, true, false };
+    editor.next_Click(0);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_NE(prompts.messages[0].text.find("MXDBASE.FIL"), std::string::npos);
+    EXPECT_NE(prompts.messages[0].text.find("32767"), std::string::npos);
+    EXPECT_EQ(editor.screen.Recordno, "32768 / 32768");
+    EXPECT_EQ(editor.screen.Text1, "One too many");
+
+    // Closing asks again and, refused again, keeps the window open.
+    EXPECT_FALSE(editor.Form_Unload());
+    EXPECT_TRUE(editor.isOpen());
+    EXPECT_EQ(prompts.questions.size(), 2u);
+    EXPECT_EQ(editor.screen.Text1, "One too many");
+
+    // Answering No closes without it.
+    EXPECT_TRUE(editor.Form_Unload());
+    EXPECT_EQ(prompts.questions.size(), 3u);
+    EXPECT_FALSE(editor.isOpen());
+    EXPECT_EQ(std::filesystem::file_size(folder / "MXDBASE.FIL"), size);
+}
+
 TEST_F(DrugEditorTest, ADataFileThatCannotBeOpenedIsNamedAndNothingIsRebuilt)
 {
     folder.write("mxcat.idx", Categories);
