@@ -2,6 +2,7 @@
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 12
 JOBS ?= 2
 DEMO ?= demo
 
@@ -44,7 +45,7 @@ fuzz:
 	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTUTORBENCH_FUZZ=ON \
 	    -DTUTORBENCH_UI=OFF -DTUTORBENCH_BENCH=OFF
 	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzz_targets
-	@if [ -x fuzz/run-fuzz.sh ]; then ./fuzz/run-fuzz.sh $(FUZZ_BUILD); fi
+	@if [ -x fuzz/run-fuzz.sh ]; then JOBS=$(JOBS) ./fuzz/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS); fi
 
 bench: build
 	./bench/run-benchmarks.sh $(BUILD)

@@ -1,0 +1,130 @@
+// Test files (*.dsq): any bytes as a saved test, opened and then stepped through,
+// edited, deleted from, saved under another name and exported as text. No exception
+// leaves a command, the position stays within the test, the file opened is changed
+// only by the commands that write it, and what is saved reopens as the same test.
+
+#include "fuzz_support.h"
+#include "support/fake_prompts.h"
+#include "testbuilder/test_model.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+using namespace tb;
+
+namespace {
+
+class QuietView final : public TestView {
+public:
+    void showFields(const std::string&, const std::string&, const std::string&) override { }
+    void setCountText(const std::string&) override { }
+    void setTitleLabel(const std::string&) override { }
+    void applyStatus(const ButtonStatus&) override { }
+    void showSaveTest() override { }
+};
+
+void check(bool ok, const char* what)
+{
+    if (!ok) {
+        std::fprintf(stderr, "broken: %s\n", what);
+        std::abort();
+    }
+}
+
+void checkPosition(const TestModel& model)
+{
+    check(model.QuestionCount() >= 1, "at least one question");
+    check(model.CurrentQuestion() >= 1 && model.CurrentQuestion() <= model.QuestionCount(),
+        "the current question lies within the test");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size > 8 * TestRecordLength + 64)
+        return 0;
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    // The last byte picks which commands run, so that they meet the file in varied orders.
+    const unsigned commands = size ? static_cast<unsigned char>(bytes.back()) : 0u;
+
+    const auto folder = fuzz::privateFolder().fresh("tests");
+    fuzz::writeBytes(folder / "given.dsq", bytes);
+
+    testing::FakePrompts prompts;
+    QuietView view;
+    AppState state(std::make_unique<fuzz::InputRandom>(bytes), folder);
+    TestModel model(state, prompts, view);
+
+    prompts.fileNames.push_back("given.dsq");
+    model.openTest();
+    const long long wholeRecords = static_cast<long long>(size / TestRecordLength);
+    if (wholeRecords < 1) {
+        check(!prompts.messages.empty(), "a file shorter than a record is reported");
+        check(model.WorkingFile() == NewTestFileName, "a refused file does not become the working file");
+        check(fuzz::readBytes(folder / "given.dsq") == bytes, "a refused file is left alone");
+        return 0;
+    }
+    check(prompts.messages.empty(), "a file of whole records opens");
+    check(model.QuestionCount() == std::max(1LL, wholeRecords - 1), "the question count is the record count");
+    check(model.CurrentQuestion() == model.QuestionCount(), "the last question is shown");
+    check(model.header().TestTitle.size() <= TitleWidth, "the title is kept to 40 characters");
+    // Opening writes nothing.
+    check(fuzz::readBytes(folder / "given.dsq") == bytes, "opening leaves the file as it was");
+
+    if (commands & 1u) {
+        model.back();
+        model.forwardTen();
+        model.backTen();
+        checkPosition(model);
+    }
+    if (commands & 2u) {
+        model.setField(0, "edited question");
+        model.setField(2, "42");
+        model.keyTyped();
+        model.forward();
+        checkPosition(model);
+    }
+    if (commands & 4u) {
+        const int before = model.QuestionCount();
+        model.deleteQuestion();
+        check(model.QuestionCount() == std::max(1, before - 1), "a delete removes one question");
+        checkPosition(model);
+        const auto length = fuzz::readBytes(folder / "given.dsq").size();
+        check(length % TestRecordLength == 0, "a delete leaves whole records");
+    }
+    if (commands & 8u) {
+        model.numbquest_Click(static_cast<int>(commands >> 4) % 6);
+        model.tfop_Click(static_cast<int>(commands >> 5) % 5);
+        prompts.fileNames.push_back("given.TXT");
+        model.saveAs();
+        check(std::filesystem::exists(folder / "given.TXT"), "the export is written");
+        check(model.WorkingFile() == "given.dsq", "an export does not change the working file");
+    }
+
+    // Save As under a new name; the copy reopens as the same test.
+    const int count = model.QuestionCount();
+    prompts.fileNames.push_back("copy.dsq");
+    model.saveAs();
+    for (const auto& m : prompts.messages)
+        check(m.text.find("illegal") == std::string::npos && m.text.find("error") == std::string::npos,
+            "saving a good test under a free name works");
+    const std::string saved = fuzz::readBytes(folder / "copy.dsq");
+    check(saved.size() == static_cast<std::size_t>(count + 1) * TestRecordLength, "the copy holds the whole test");
+    check(model.WorkingFile() == "copy.dsq", "the copy becomes the working file");
+
+    testing::FakePrompts again;
+    QuietView otherView;
+    AppState otherState(std::make_unique<fuzz::InputRandom>(bytes), folder);
+    TestModel reopened(otherState, again, otherView);
+    again.fileNames.push_back("copy.dsq");
+    reopened.openTest();
+    check(again.messages.empty(), "the copy opens");
+    check(reopened.QuestionCount() == count, "the copy reopens with every question");
+    check(reopened.header().TestTitle == model.header().TestTitle, "the copy keeps the title");
+
+    model.newTest();
+    model.closeTest();
+    reopened.closeTest();
+    return 0;
+}
