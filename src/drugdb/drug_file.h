@@ -62,8 +62,9 @@ DrugRecord readDrugRecord(const std::filesystem::path& folder, int n, bool& pres
 /// scratch file + rename.
 void rebuildIndexes(const std::filesystem::path& folder, const CategoryTables& categories, FaultHook* hook = nullptr);
 
-/// Creates a category from a typed name (trailing blanks removed, cut to 20): smallest free code.
-/// Returns its slot, or 0 when the tables already hold 50 or the name is blank (nothing changes then).
+/// Creates a category from a typed name (trailing blanks removed, cut to 20; a double quote becomes an
+/// apostrophe, since the category file quotes its names): smallest free code. Returns its slot, or 0
+/// when the tables already hold 50 or the name is blank (nothing changes then).
 int createCategory(CategoryTables& categories, std::string_view name);
 
 } // namespace tb
