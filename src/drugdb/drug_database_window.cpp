@@ -195,6 +195,7 @@ void DrugDatabaseWindow::createWidgets()
         Command1_[c]->setToolTip(QString::fromLatin1(ends[c]));
         Command1_[c]->setAccessibleName(QString::fromLatin1(ends[c]));
         Command1_[c]->setAutoDefault(false);
+        Command1_[c]->setFixedWidth(Command1_[c]->fontMetrics().horizontalAdvance(QStringLiteral("|")) + 24);
     }
     const QStyle::StandardPixmap arrows[2] = { QStyle::SP_ArrowLeft, QStyle::SP_ArrowRight };
     const char* steps[2] = { "Previous record", "Next record" };
