@@ -89,6 +89,8 @@ private slots:
     void openingShowsANewTest();
     void menusCarryTheirCaptions();
     void navigationNeedsQuestionAndAnswer();
+    void forwardAddsABlankQuestionThatMustBeFilled();
+    void keyboardReachesTheControls();
     void lastCategoryBoxTicksAllFour();
     void countBoxFilter_data();
     void countBoxFilter();
@@ -253,6 +255,49 @@ void TestWindowTest::navigationNeedsQuestionAndAnswer()
     answer()->clear();
     QTest::keyClicks(answer(), QStringLiteral("   "));
     QVERIFY(!navigationShown());
+}
+
+void TestWindowTest::forwardAddsABlankQuestionThatMustBeFilled()
+{
+    openWindow();
+    onlyCategory(0);
+    createQuestions(QStringLiteral("1"));
+    QCOMPARE(label("Label1"), QStringLiteral("1 / 1"));
+    QVERIFY(navigationShown());
+
+    find<QToolButton>(QStringLiteral("cmdforward_1"))->click();
+    QCOMPARE(label("Label1"), QStringLiteral("2 / 2"));
+    QVERIFY(rawText(field(0)).isEmpty());
+    QVERIFY(rawText(field(1)).isEmpty());
+    QVERIFY(answer()->text().isEmpty());
+    QVERIFY(!navigationShown());
+    QVERIFY(!find<QLabel>(QStringLiteral("Label6"))->isHidden());
+    // Two questions: Save As stays offered although the shown one is incomplete.
+    QVERIFY(action(QStringLiteral("mnusave_0"))->isVisible());
+    QVERIFY(!find<QWidget>(QStringLiteral("cmdforward_2"))->isHidden());
+
+    find<QToolButton>(QStringLiteral("cmdforward_2"))->click();
+    QCOMPARE(label("Label1"), QStringLiteral("1 / 1"));
+    QVERIFY(navigationShown());
+}
+
+void TestWindowTest::keyboardReachesTheControls()
+{
+    openWindow();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    field(0)->setFocus();
+    QTest::keyClick(field(0), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), field(1));
+    QTest::keyClick(field(1), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), answer());
+    QVERIFY(rawText(field(0)).isEmpty());
+
+    // Alt+C is "&Create Question".
+    onlyCategory(0);
+    QTest::keyClick(window.get(), Qt::Key_C, Qt::AltModifier);
+    QTRY_VERIFY(!rawText(field(0)).isEmpty());
+    QVERIFY(navigationShown());
 }
 
 void TestWindowTest::lastCategoryBoxTicksAllFour()
