@@ -48,7 +48,11 @@ protected:
             return QObject::eventFilter(watched, event);
         const auto* key = static_cast<QKeyEvent*>(event);
         const QString text = key->text();
-        if (text.isEmpty() || (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
+        // Control shortcuts (copy, paste, select all) pass; Ctrl+Alt is AltGr on some keyboards
+        // and types characters, so it is filtered like any other key.
+        const auto modifiers = key->modifiers();
+        const bool shortcut = (modifiers & (Qt::ControlModifier | Qt::MetaModifier)) && !(modifiers & Qt::AltModifier);
+        if (text.isEmpty() || shortcut)
             return false;
         for (const char32_t codePoint : text.toUcs4()) {
             if (!cp1252Holds(codePoint))

@@ -183,6 +183,13 @@ private slots:
         QCOMPARE(dose->text(), QStringLiteral("12.5"));
         QTest::keyClick(dose, Qt::Key_Backspace);
         QCOMPARE(dose->text(), QStringLiteral("12."));
+        QTest::keyClick(dose, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(dose, Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClick(dose, Qt::Key_End);
+        QTest::keyClick(dose, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(dose->text(), QStringLiteral("12.12."));
+        QTest::keyClick(dose, Qt::Key_Q, Qt::ControlModifier | Qt::AltModifier);
+        QCOMPARE(dose->text(), QStringLiteral("12.12."));
 
         auto* increment = e.child<QLineEdit>("Increment");
         increment->clear();
