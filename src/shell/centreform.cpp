@@ -10,8 +10,8 @@ namespace tb {
 
 namespace {
 
-// Whole numbers are rounded to the nearest, a half to the even neighbour, as every
-// conversion of a measure to a whole number in this program does.
+// A measure becomes a whole number by rounding to the nearest (a half to the even
+// neighbour; after the halving below, the choice never shows).
 int roundWhole(double value)
 {
     return static_cast<int>(std::nearbyint(value));
