@@ -283,8 +283,10 @@ void TestWindow::Impl::createWidgets()
         auto* edit = new FieldEdit(central);
         edit->setObjectName(QStringLiteral("Txtquestion_%1").arg(i));
         edit->setFont(fixed);
-        // Worked solutions line their formulas up in columns: never re-wrap them.
-        edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+        // The field is wide enough for the columns of every worked solution; only
+        // long sentences of prose wrap, at a word boundary.
+        edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        edit->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
         edit->setTabChangesFocus(true);
         edit->setContextMenuPolicy(Qt::CustomContextMenu);
         Txtquestion[i] = edit;
@@ -293,7 +295,7 @@ void TestWindow::Impl::createWidgets()
     const int fieldWidth = column * 118 + 2 * Txtquestion[1]->frameWidth()
         + owner_.style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 12;
     Txtquestion[0]->setMinimumSize(fieldWidth, lineHeight * 7 + 12);
-    Txtquestion[1]->setMinimumSize(fieldWidth, lineHeight * 22 + 12);
+    Txtquestion[1]->setMinimumSize(fieldWidth, lineHeight * 26 + 12);
 
     txtanswer = new QLineEdit(central);
     txtanswer->setObjectName(QStringLiteral("txtanswer"));

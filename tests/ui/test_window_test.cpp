@@ -728,17 +728,19 @@ void TestWindowTest::buildSaveExportAndReopenATest()
 }
 
 // With TB_SCREENSHOT set to a file name, saves a picture of the window showing a
-// generated tablet question (used for the documentation).
+// generated question (tablet, or the category box TB_SCREENSHOT_CATEGORY names).
 void TestWindowTest::screenshot()
 {
     const QString path = qEnvironmentVariable("TB_SCREENSHOT");
     if (path.isEmpty())
         QSKIP("TB_SCREENSHOT is not set");
+    const int box = qBound(0, qEnvironmentVariableIntValue("TB_SCREENSHOT_CATEGORY"), 3);
+    const int category = qEnvironmentVariableIsSet("TB_SCREENSHOT_CATEGORY") ? box : 1;
     openWindow();
-    onlyCategory(1);
+    onlyCategory(category);
     createQuestions(QStringLiteral("1"));
     for (int i = 0; i < 4; ++i)
-        if (i != 1)
+        if (i != category)
             find<QCheckBox>(QStringLiteral("Check1_%1").arg(i))->click();
     QTest::qWait(200);
     QVERIFY(window->grab().save(path));
