@@ -1,5 +1,6 @@
 #include "testbuilder/test_model.h"
 
+#include "startup/cp1252.h"
 #include "startup/number_format.h"
 #include "startup/record_file.h"
 
@@ -204,7 +205,9 @@ void TestModel::saveAsRoutine()
     const std::string chosen = prompts_.saveFileName(SaveDialogTitle, SaveDialogFilter, 1);
     unsaved_ = false;
     const std::string name = stripBlanks(chosen);
-    if (name.empty()) {
+    // A "?" stands for a letter Windows-1252 lacks (the dialog's name arrives as that text);
+    // neither it nor "*" belongs in a file name, and saving under it would make another file.
+    if (name.empty() || name.find_first_of("?*") != std::string::npos) {
         prompts_.message(IllegalSaveName, "");
         return;
     }
@@ -243,6 +246,8 @@ void TestModel::saveAsRoutine()
     refresh();
     try {
         savefile();
+    } catch (const FileError& error) {
+        prompts_.message(withReason("An error 0 on line " + formatInt(error.line()) + " was detected.", error), "");
     } catch (const std::system_error& error) {
         prompts_.message(
             withReason("An error " + formatInt(error.code().value()) + " on line 0 was detected.", error), "");
@@ -319,7 +324,12 @@ const std::vector<std::string>& TestModel::updatefilelist()
     fileList_.clear();
     std::error_code ec;
     for (fs::directory_iterator it(state_.dataFolder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
+        // The list shows names as the program's Windows-1252 text; a name that text cannot
+        // spell would show wrongly and open nothing, so it is left out.
+        const std::string native = it->path().filename().string();
+        const std::string name = toCp1252(native);
+        if (fromCp1252(name) != native)
+            continue;
         std::error_code typeError;
         if (name.size() > 4 && upper(name.substr(name.size() - 4)) == ".DSQ" && it->is_regular_file(typeError))
             fileList_.push_back(name);
