@@ -3,6 +3,7 @@
 #include "questions/drop_rate_question.h"
 #include "questions/drug_questions.h"
 #include "questions/metric_question.h"
+#include "startup/cp1252.h"
 #include "startup/number_format.h"
 #include "startup/record_file.h"
 #include "startup/unit_tables.h"
@@ -60,7 +61,8 @@ void TestModel::guarded(const std::function<void()>& command)
 
 std::filesystem::path TestModel::resolve(const std::string& name) const
 {
-    const std::filesystem::path path(name);
+    // Names are the program's Windows-1252 text; the file system spells them in UTF-8.
+    const std::filesystem::path path(fromCp1252(name));
     if (path.is_absolute())
         return path;
     return state_.dataFolder / path;
