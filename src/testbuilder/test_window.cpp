@@ -24,6 +24,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QTextBlock>
@@ -153,6 +154,8 @@ public:
 
     // handlers
     void Txtquestion_Change(int field);
+    QString fieldText(int field) const;
+    void setFieldText(int field, const QString& text);
     void Text1_Change();
     bool keyPress(QWidget* field, QKeyEvent* event);
     void Check1_Click(int index);
@@ -193,6 +196,9 @@ public:
     Prompts& prompts_;
     std::unique_ptr<TestModel> model_;
     bool closing_ = false;
+    bool showing_ = false;
+    std::array<QString, 3> shownText_;
+    std::array<std::string, 3> shownBytes_;
     bool saveTestShown_ = false;
 
     QLabel* Label5 = nullptr;
@@ -614,21 +620,22 @@ void TestWindow::Impl::load()
 
 void TestWindow::Impl::showFields(const std::string& question, const std::string& solution, const std::string& answer)
 {
-    // Each change of a field's text reports back to the model, as typing does; a
-    // text the model already holds is not reported again.
-    const std::array<const std::string*, 2> texts { &question, &solution };
-    for (int i = 0; i < 2; ++i) {
-        const QString text = toDisplay(*texts[i], true);
-        if (rawText(*Txtquestion[i]) != text)
-            Txtquestion[i]->setPlainText(text);
-        else
-            Txtquestion_Change(i);
+    // The model already holds these bytes. A field may show them slightly changed (a
+    // lone CR becomes a line break), so what it shows is remembered with them: as long
+    // as the teacher does not edit the field, the model keeps the exact bytes.
+    const std::array<const std::string*, 3> texts { &question, &solution, &answer };
+    for (int i = 0; i < 3; ++i) {
+        const QString text = toDisplay(*texts[i], isMultiLine(i));
+        {
+            const QScopedValueRollback<bool> showing(showing_, true);
+            if (fieldText(i) != text)
+                setFieldText(i, text);
+        }
+        shownText_[i] = fieldText(i);
+        shownBytes_[i] = *texts[i];
+        if (model_ && model_->field(i) != *texts[i])
+            guarded([i, &texts](TestModel& model) { model.setField(i, *texts[i]); });
     }
-    const QString text = toDisplay(answer, false);
-    if (txtanswer->text() != text)
-        txtanswer->setText(text);
-    else
-        Txtquestion_Change(2);
 }
 
 void TestWindow::Impl::setCountText(const std::string& text)
@@ -713,27 +720,40 @@ QString TestWindow::Impl::selectedText(int index) const
     return static_cast<QLineEdit*>(fields[index])->selectedText();
 }
 
+QString TestWindow::Impl::fieldText(int field) const
+{
+    return field < 2 ? rawText(*Txtquestion[field]) : txtanswer->text();
+}
+
+void TestWindow::Impl::setFieldText(int field, const QString& text)
+{
+    if (field < 2)
+        Txtquestion[field]->setPlainText(text);
+    else
+        txtanswer->setText(text);
+}
+
 void TestWindow::Impl::Txtquestion_Change(int field)
 {
-    if (!model_)
+    if (!model_ || showing_)
         return;
-    // Whatever reached the field other than by typing (an input method, a drop) is
-    // brought within Windows-1252 and the limit before the model sees it.
-    const bool multi = isMultiLine(field);
-    const std::string stored = storedText(field);
-    const std::string fitted = cutStored(stored, limits[field]);
-    const QString current = field < 2 ? rawText(*Txtquestion[field]) : txtanswer->text();
-    const QString shown = toDisplay(fitted, multi);
-    if (shown != current) {
-        if (field < 2)
-            Txtquestion[field]->setPlainText(shown);
-        else
-            txtanswer->setText(shown);
-        return; // the change event of that correction reports it
+    const QString current = fieldText(field);
+    std::string bytes;
+    if (current == shownText_[field]) {
+        bytes = shownBytes_[field];
+    } else {
+        // Whatever reached the field other than by typing (an input method, a drop)
+        // is brought within Windows-1252 and the limit before the model sees it.
+        const bool multi = isMultiLine(field);
+        bytes = cutStored(toStored(current, multi), limits[field]);
+        const QString fitted = toDisplay(bytes, multi);
+        if (fitted != current) {
+            setFieldText(field, fitted);
+            return; // the change event of that correction reports it
+        }
     }
-    if (model_->field(field) == fitted)
-        return;
-    guarded([field, &fitted](TestModel& model) { model.setField(field, fitted); });
+    if (model_->field(field) != bytes)
+        guarded([field, &bytes](TestModel& model) { model.setField(field, bytes); });
 }
 
 void TestWindow::Impl::Text1_Change()

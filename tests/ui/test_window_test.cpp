@@ -102,6 +102,7 @@ private slots:
     void saveTestStaysVisibleAfterSaveAs();
     void saveTestVisibleAfterOpen();
     void microAndNoBreakSpaceRoundTrip();
+    void viewingKeepsTheStoredBytes();
     void typingRefusesCharactersOutsideWindows1252();
     void pasteReplacesForeignCharactersAndKeepsTheLimit();
     void typingStopsAtTheLimits();
@@ -477,6 +478,35 @@ void TestWindowTest::microAndNoBreakSpaceRoundTrip()
     QCOMPARE(tb::stripBlanks(stored.questionText), question + " \xB5");
     QCOMPARE(tb::stripBlanks(stored.solutionText), solution);
     QCOMPARE(tb::stripBlanks(stored.answerText), std::string("0.5"));
+}
+
+void TestWindowTest::viewingKeepsTheStoredBytes()
+{
+    // A lone CR shows as a line break; the question keeps its byte until it is edited.
+    const std::string question = "Lone\rbreak\tand tab";
+    folder->write("lone.dsq", testFile("Lone", { { question, "s", "1" }, { "q2", "s2", "2" } }));
+    openWindow();
+    prompts->fileNames = { "lone.dsq" };
+    action(QStringLiteral("mnuopen_1"))->trigger();
+    find<QPushButton>(QStringLiteral("Command2_0"))->click();
+    QCOMPARE(rawText(field(0)), QStringLiteral("Lone\nbreak\tand tab"));
+    find<QToolButton>(QStringLiteral("cmdforward_1"))->click();
+    auto stored = [this](int n) {
+        return tb::QuestionRecord::unpack(folder->read("lone.dsq").substr(2012 * n, 2012)).questionText;
+    };
+    QCOMPARE(tb::stripBlanks(stored(1)), question);
+
+    // Typing and taking it back again leaves the question as it was.
+    find<QToolButton>(QStringLiteral("cmdforward_0"))->click();
+    field(0)->moveCursor(QTextCursor::End);
+    QTest::keyClicks(field(0), QStringLiteral("s"));
+    QTest::keyClick(field(0), Qt::Key_Backspace);
+    action(QStringLiteral("mnusave_1"))->trigger();
+    QCOMPARE(tb::stripBlanks(stored(1)), question);
+
+    QTest::keyClicks(field(0), QStringLiteral("s"));
+    action(QStringLiteral("mnusave_1"))->trigger();
+    QCOMPARE(tb::stripBlanks(stored(1)), std::string("Lone\r\nbreak\tand tabs"));
 }
 
 void TestWindowTest::typingRefusesCharactersOutsideWindows1252()
