@@ -4,6 +4,7 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tb {
@@ -42,7 +43,9 @@ void centreform(QWidget& window)
     const QRect area = screen->availableGeometry();
     const QSize size = window.frameGeometry().size();
     const Placement p = centrePlacement(area.width(), area.height(), size.width(), size.height());
-    window.move(area.x() + p.left, area.y() + p.top);
+    // A window larger than the screen would be placed partly above or left of it, out
+    // of reach of the mouse with its title bar; it starts at the screen's edge instead.
+    window.move(area.x() + std::max(0, p.left), area.y() + std::max(0, p.top));
 }
 
 } // namespace tb

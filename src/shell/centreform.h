@@ -12,7 +12,8 @@ struct Placement {
 };
 Placement centrePlacement(int screenWidth, int screenHeight, double windowWidth, double windowHeight);
 
-/// Places a window with centrePlacement on the screen it is on.
+/// Places a window with centrePlacement on the available area of the screen it is on.
+/// A window too large for that area keeps its top left corner on the screen.
 void centreform(QWidget& window);
 
 } // namespace tb

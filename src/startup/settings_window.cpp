@@ -94,24 +94,28 @@ void SettingsWindow::createWidgets()
     makeBox(4, appearance, appearanceLayout);
 
     auto* pictureLayout = new QVBoxLayout(picture);
-    pictureLayout->setContentsMargins(12, 12, 12, 12);
-    pictureLayout->setSpacing(12);
+    pictureLayout->setContentsMargins(14, 14, 14, 14);
+    pictureLayout->setSpacing(14);
     pictureLayout->addWidget(questions);
     pictureLayout->addWidget(appearance);
 
     const char* buttonCaptions[3] = { "&Use", "&Save", "&Restore Defaults" };
     auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(10);
     for (int i = 0; i < 3; ++i) {
         auto* button = new QPushButton(QString::fromLatin1(buttonCaptions[i]), this);
         button->setObjectName(QStringLiteral("Command1_%1").arg(i));
         button->setAutoDefault(false);
-        buttons->addWidget(button);
+        button->setMinimumWidth(button->sizeHint().width() + 16);
+        buttons->addWidget(button, 1);
         Command1_[static_cast<std::size_t>(i)] = button;
     }
     // Enter applies the boxes as "&Use" does; Escape closes as the close box does.
     Command1_[0]->setDefault(true);
 
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(14, 14, 14, 14);
+    layout->setSpacing(14);
     layout->addWidget(picture);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);

@@ -89,6 +89,16 @@ private slots:
         QCOMPARE(widget.pos(), QPoint(area.x() + p.left, area.y() + p.top));
     }
 
+    void centreformKeepsATooLargeWindowOnTheScreen()
+    {
+        QWidget widget;
+        const QRect area = widget.screen()->availableGeometry();
+        // Wider than the screen and taller than its upper 85 %.
+        widget.resize(area.width() + 40, area.height() * 95 / 100);
+        tb::centreform(widget);
+        QCOMPARE(widget.pos(), area.topLeft());
+    }
+
     void controlsAndCaptions()
     {
         QCOMPARE(window_->windowTitle(), QStringLiteral("Dosarion - Tutor Bench"));
