@@ -27,7 +27,6 @@
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QStyle>
-#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
