@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -97,7 +98,9 @@ std::string QtPrompts::fileName(bool save, const std::string& title, const std::
         ? QFileDialog::getSaveFileName(
             dialogParent(), fromProgram(title), folder, joined, &selected, QFileDialog::DontConfirmOverwrite)
         : QFileDialog::getOpenFileName(dialogParent(), fromProgram(title), folder, joined, &selected);
-    return toProgram(name);
+    // A file name names a file rather than being stored in one: it comes back in the
+    // file system's own encoding, so that a name like "Prüfung.dsq" can be opened.
+    return QFile::encodeName(name).toStdString();
 }
 
 std::string QtPrompts::clipboardText()

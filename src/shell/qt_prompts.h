@@ -29,6 +29,8 @@ public:
     void message(const std::string& text, const std::string& title) override;
     bool askYesNo(const std::string& text, bool previous) override;
     /// `filterIndex` counts from 1, as the filter's pairs are numbered; 0 also means the first.
+    /// The chosen name is a full path in the file system's own encoding, as std::filesystem
+    /// takes it; the title and the filter are Windows-1252 like every other text.
     std::string openFileName(const std::string& title, const std::string& filter, int filterIndex) override;
     std::string saveFileName(const std::string& title, const std::string& filter, int filterIndex) override;
     /// The clipboard's text with its line ends as CR LF, the program's line break.

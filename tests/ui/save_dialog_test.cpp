@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <filesystem>
 #include <functional>
 
 using tb::QtPrompts;
@@ -203,6 +204,23 @@ private slots:
         QVERIFY(!confirms);
         QCOMPARE(QString::fromStdString(name),
             QDir(QString::fromStdString(folder_.path().string())).absoluteFilePath("old.dsq"));
+    }
+
+    void aChosenNameOpensAsTheFileSystemSpellsIt()
+    {
+        QtPrompts prompts(folder_.path());
+        const QString name = QString::fromUtf8("Pr\u00FCfung \u0141\u00F3d\u017A.dsq");
+        QFile file(QDir(QString::fromStdString(folder_.path().string())).absoluteFilePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        whenModal(this, [&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(dialog);
+            dialog->selectFile(name);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        const std::string chosen = prompts.openFileName("", "Dosarion Files (*.dsq)|*.dsq|", 1);
+        QVERIFY(std::filesystem::is_regular_file(chosen));
     }
 
     void openDialogSelectsTheGivenFilterAndCancelGivesNothing()
