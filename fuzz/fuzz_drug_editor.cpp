@@ -1,0 +1,78 @@
+// MXDBASE.FIL into the drug database editor: every record shown (NaN, infinite and huge
+// numbers, unknown codes, partial records), a delete, and the index rebuild when the
+// window closes. Answering "No" to every save question leaves the data file exactly as
+// the delete made it; answering "Yes" writes only records that pass the editor's checks.
+
+#include "drugdb/drug_editor.h"
+#include "fuzz_support.h"
+#include "startup/file_error.h"
+#include "startup/startup_loader.h"
+#include "support/fake_prompts.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+using namespace tb;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    constexpr std::size_t L = DrugRecord::RecordLength;
+    if (size > 12 * L)
+        return 0;
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const bool answerYes = size % 2 == 1;
+
+    const auto folder = fuzz::privateFolder().fresh("editor");
+    fuzz::writeBytes(folder / "MXDBASE.FIL", bytes);
+    fuzz::writeBytes(folder / "mxcat.idx",
+        "3\r\n\"Analgesics          \",1\r\n\"Antibiotics         \",2\r\n"
+        "\"Opioids             \",3\r\n");
+    testing::FakePrompts prompts;
+    AppState state(std::make_unique<fuzz::InputRandom>(bytes), folder);
+    {
+        DrugEditor editor(state, prompts);
+        if (!editor.Form_Load()) {
+            std::fprintf(stderr, "the editor refused a readable folder\n");
+            std::abort();
+        }
+        const int total = editor.RecordTotal;
+        for (int i = 0; i < total + 1; ++i) {
+            prompts.yesNoAnswers.push_back(answerYes);
+            editor.next_Click(0);
+            if (editor.CurrentRecord < 1 || editor.CurrentRecord > editor.RecordTotal)
+                std::abort();
+        }
+        prompts.yesNoAnswers.push_back(answerYes);
+        editor.Command1_Click(2); // first record
+        editor.Delete_Click();
+        prompts.yesNoAnswers.push_back(answerYes);
+        if (!editor.Form_Unload())
+            editor.Form_Unload(); // a refused save keeps the window open once; "No" closes it
+    }
+
+    const std::string after = fuzz::readBytes(folder / "MXDBASE.FIL");
+    if (after.size() % L != 0) {
+        std::fprintf(stderr, "the data file holds a partial record after the editor closed\n");
+        std::abort();
+    }
+    if (!answerYes) {
+        // Nothing saved: the delete of record 1 is the only change.
+        const int total = recordTotalFor(size);
+        const std::size_t kept = static_cast<std::size_t>(total - 1) * L;
+        std::string expected(bytes.substr(std::min(size, L), kept));
+        expected.resize(kept, '\0');
+        if (after != expected) {
+            std::fprintf(stderr, "records changed without being saved\n");
+            std::abort();
+        }
+    }
+    try {
+        parseIndexFile(fuzz::readBytes(folder / "mxdbs1.idx"), "mxdbs1.idx");
+        parseIndexFile(fuzz::readBytes(folder / "mxdbs2.idx"), "mxdbs2.idx");
+        parseCategoryFile(fuzz::readBytes(folder / "mxcat.idx"), "mxcat.idx");
+    } catch (const FileError& e) {
+        std::fprintf(stderr, "the rebuilt files do not read back: %s\n", e.what());
+        std::abort();
+    }
+    return 0;
+}
