@@ -53,7 +53,7 @@ void TestModel::guarded(const std::function<void()>& command)
     try {
         command();
     } catch (const std::exception& error) {
-        prompts_.message(error.what(), "");
+        prompts_.message(toCp1252(error.what()), "");
     } catch (...) {
         prompts_.message("An unexpected error stopped the command.", "");
     }

@@ -361,3 +361,47 @@ TEST_F(ModelFixture, AListedTestOpensByItsNumber)
 
 } // namespace
 } // namespace tb
+
+namespace tb {
+namespace {
+
+using testing::ModelFixture;
+namespace fs = std::filesystem;
+
+// The Qt dialog hands back names as the file system spells them; the model shows them
+// as Windows-1252 text and opens and saves the file of that name.
+TEST_F(ModelFixture, DialogNamesInTheFileSystemsSpellingBecomeProgramText)
+{
+    typeQuestions(1);
+    prompts.fileNames = { "\xC3\x9C"
+                          "bung.dsq" };
+    model->saveAs();
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(folder
+                  .read("\xC3\x9C"
+                        "bung.dsq")
+                  .size(),
+        2 * TestRecordLength);
+    EXPECT_EQ(model->WorkingFile(),
+        "\xDC"
+        "bung.dsq");
+    EXPECT_EQ(view.status.fileLabel,
+        "File : \xDC"
+        "bung.dsq");
+
+    folder.write("\xC3\x89.dsq", "short");
+    prompts.fileNames = { "\xC3\x89.dsq" };
+    model->openTest();
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_NE(messages()[0].text.find("\xC9.dsq"), std::string::npos);
+
+    prompts.fileNames = { "\xD1\x82.dsq" }; // a letter Windows-1252 lacks
+    model->saveAs();
+    EXPECT_EQ(messages().back().text, "The file name that you entered was illegal. The file was not saved.");
+    EXPECT_EQ(model->WorkingFile(),
+        "\xDC"
+        "bung.dsq");
+}
+
+} // namespace
+} // namespace tb
