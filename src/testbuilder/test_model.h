@@ -169,7 +169,8 @@ public:
     const QuestionRecord& RecordBuffer() const { return recordBuffer_; }
     /// The working file's path in the data folder.
     std::filesystem::path workingPath() const;
-    /// A dialog's file name as a path: absolute names stay, others are in the data folder.
+    /// A file name (Windows-1252 program text) as a path: absolute names stay, others are
+    /// in the data folder.
     std::filesystem::path resolve(const std::string& name) const;
     /// The question, answer and solution the last generateQuestion left for its caller.
     const GeneratedQuestion& lastGenerated() const { return lastGenerated_; }
