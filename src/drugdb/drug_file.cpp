@@ -3,6 +3,9 @@
 #include "startup/file_error.h"
 #include "startup/startup_loader.h"
 
+#include <bit>
+#include <charconv>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <system_error>
@@ -19,13 +22,55 @@ std::string quotedName(const fs::path& p)
     return "\"" + p.filename().string() + "\"";
 }
 
-bool hasSlotOfKind(const DrugRecord& r, bool fluid)
+// What the index rebuild needs of a record, read straight from its 240 bytes: the
+// rebuild passes over every record of the file, and unpacking the names of each one
+// would cost more than reading the file.
+struct IndexFacts {
+    bool solid = false;
+    bool fluid = false;
+    std::int16_t category = 0;
+};
+
+std::int16_t int16At(std::string_view bytes, std::size_t offset)
 {
-    for (int i = 0; i < DrugRecord::Slots; ++i)
-        if (r.Strength[static_cast<std::size_t>(i)] > 0
-            && isFluidForm(r.FormCode[static_cast<std::size_t>(i)]) == fluid)
-            return true;
-    return false;
+    const auto lo = static_cast<unsigned char>(bytes[offset]);
+    const auto hi = static_cast<unsigned char>(bytes[offset + 1]);
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(lo | (hi << 8)));
+}
+
+double float64At(std::string_view bytes, std::size_t offset)
+{
+    std::uint64_t bits = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&bits, bytes.data() + offset, sizeof bits);
+    } else {
+        for (std::size_t i = 0; i < 8; ++i)
+            bits |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[offset + i])) << (8 * i);
+    }
+    double value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+IndexFacts indexFacts(std::string_view bytes)
+{
+    // Offsets of FormCode(0), Strength(0) and DrugCategory in the record.
+    constexpr std::size_t FormCodeAt = 128;
+    constexpr std::size_t StrengthAt = 138;
+    constexpr std::size_t CategoryAt = 238;
+    IndexFacts facts;
+    if (bytes.size() < DrugRecord::RecordLength)
+        return facts;
+    for (std::size_t i = 0; i < DrugRecord::Slots; ++i) {
+        if (!(float64At(bytes, StrengthAt + 8 * i) > 0))
+            continue;
+        if (isFluidForm(int16At(bytes, FormCodeAt + 2 * i)))
+            facts.fluid = true;
+        else
+            facts.solid = true;
+    }
+    facts.category = int16At(bytes, CategoryAt);
+    return facts;
 }
 
 // The text of an index file: the count line (empty when there are no entries),
@@ -34,8 +79,17 @@ std::string indexFileText(const std::vector<std::pair<int, std::int16_t>>& entri
 {
     std::string text = entries.empty() ? std::string() : std::to_string(entries.size());
     text += "\r\n";
-    for (const auto& [record, category] : entries)
-        text += std::to_string(record) + "," + std::to_string(category) + "\r\n";
+    // Up to 32767 lines: written with to_chars into one buffer rather than a string per line.
+    text.reserve(text.size() + entries.size() * 14);
+    char line[32];
+    for (const auto& [record, category] : entries) {
+        char* end = std::to_chars(line, line + 12, record).ptr;
+        *end++ = ',';
+        end = std::to_chars(end, end + 8, category).ptr;
+        *end++ = '\r';
+        *end++ = '\n';
+        text.append(line, end);
+    }
     return text;
 }
 
@@ -55,7 +109,19 @@ std::string storableCategoryName(std::string_view name)
 
 void replaceFile(const fs::path& folder, const char* name, const std::string& text, FaultHook* hook)
 {
-    ScratchFile scratch(findFile(folder, name), hook);
+    const fs::path target = findFile(folder, name);
+    // Closing the editor after only browsing gives the same files again: leaving a file
+    // that already holds exactly these bytes spares the disk a rewrite and a flush.
+    std::error_code ec;
+    if (fs::file_size(target, ec) == text.size() && !ec) {
+        try {
+            if (readWholeFile(target) == text)
+                return;
+        } catch (const FileError&) {
+            // Unreadable: rewrite it.
+        }
+    }
+    ScratchFile scratch(target, hook);
     scratch.append(text);
     scratch.commit();
 }
@@ -225,16 +291,26 @@ void rebuildIndexes(const fs::path& folder, const CategoryTables& categories, Fa
     std::vector<bool> used(static_cast<std::size_t>(categoryCount) + 1, false);
     std::vector<std::pair<int, std::int16_t>> solid;
     std::vector<std::pair<int, std::int16_t>> fluid;
-    std::string bytes;
-    for (int r = 1; r <= total; ++r) {
-        const DrugRecord record = data.read(r, bytes) ? DrugRecord::unpack(bytes) : DrugRecord {};
-        for (int c = 1; c <= categoryCount; ++c)
-            if (categories.CategoryCode[static_cast<std::size_t>(c)] == record.DrugCategory)
-                used[static_cast<std::size_t>(c)] = true;
-        if (hasSlotOfKind(record, false))
-            solid.emplace_back(r, record.DrugCategory);
-        if (hasSlotOfKind(record, true))
-            fluid.emplace_back(r, record.DrugCategory);
+    // The records are taken a block at a time: the pass touches every record of a file
+    // that may hold 32767 of them.
+    constexpr std::size_t BlockRecords = 256;
+    std::string block;
+    for (int first = 1; first <= total; first += static_cast<int>(BlockRecords)) {
+        const auto wanted = std::min<std::size_t>(BlockRecords, static_cast<std::size_t>(total - first + 1));
+        const std::size_t got = data.readMany(first, wanted, block);
+        for (std::size_t k = 0; k < wanted; ++k) {
+            const int r = first + static_cast<int>(k);
+            const IndexFacts record = k < got
+                ? indexFacts(std::string_view(block).substr(k * DrugRecord::RecordLength, DrugRecord::RecordLength))
+                : IndexFacts {};
+            for (int c = 1; c <= categoryCount; ++c)
+                if (categories.CategoryCode[static_cast<std::size_t>(c)] == record.category)
+                    used[static_cast<std::size_t>(c)] = true;
+            if (record.solid)
+                solid.emplace_back(r, record.category);
+            if (record.fluid)
+                fluid.emplace_back(r, record.category);
+        }
     }
     data.close();
 

@@ -75,14 +75,20 @@ long long RecordFile::recordCount() const
     return static_cast<long long>((size + recordLength_ - 1) / recordLength_);
 }
 
-void RecordFile::seek(long long n)
+void RecordFile::seek(long long n, LastOp next)
 {
     // Record numbers whose offset would not fit a file position are refused like record 0.
     if (n < 1 || n - 1 > std::numeric_limits<off_t>::max() / static_cast<long long>(recordLength_))
         throw FileError(path_.string(), "Bad record number " + std::to_string(n) + " in " + quoted(path_) + ".");
     const auto offset = static_cast<long long>(recordLength_) * (n - 1);
+    // A read after a read, or a write after a write, at the place the stream already
+    // stands needs no positioning; switching between the two always repositions.
+    if (offset == position_ && next == last_)
+        return;
+    position_ = -1;
     if (fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0)
         fail("cannot be positioned");
+    position_ = offset;
 }
 
 bool RecordFile::read(long long n, std::string& out)
@@ -90,14 +96,43 @@ bool RecordFile::read(long long n, std::string& out)
     out.assign(recordLength_, '\0');
     if (!file_)
         fail("is closed");
-    seek(n);
+    seek(n, LastOp::Read);
+    last_ = LastOp::Read;
     const std::size_t got = std::fread(out.data(), 1, recordLength_, file_);
-    if (got < recordLength_ && std::ferror(file_)) {
+    if (got < recordLength_) {
+        position_ = -1;
+        const bool failed = std::ferror(file_) != 0;
         std::clearerr(file_);
-        fail("cannot be read");
+        if (failed)
+            fail("cannot be read");
+        return got > 0;
     }
-    std::clearerr(file_);
-    return got > 0;
+    position_ += static_cast<long long>(got);
+    return true;
+}
+
+std::size_t RecordFile::readMany(long long first, std::size_t count, std::string& out)
+{
+    out.assign(recordLength_ * count, '\0');
+    if (!file_)
+        fail("is closed");
+    if (count == 0)
+        return 0;
+    seek(first, LastOp::Read);
+    last_ = LastOp::Read;
+    const std::size_t got = std::fread(out.data(), 1, out.size(), file_);
+    if (got < out.size()) {
+        position_ = -1;
+        const bool failed = std::ferror(file_) != 0;
+        std::clearerr(file_);
+        if (failed)
+            fail("cannot be read");
+    } else {
+        position_ += static_cast<long long>(got);
+    }
+    const std::size_t records = (got + recordLength_ - 1) / recordLength_;
+    out.resize(records * recordLength_);
+    return records;
 }
 
 void RecordFile::write(long long n, std::string_view bytes, char pad)
@@ -106,11 +141,20 @@ void RecordFile::write(long long n, std::string_view bytes, char pad)
         fail("is closed");
     std::string record(bytes.substr(0, recordLength_));
     record.resize(recordLength_, pad);
-    seek(n);
+    seek(n, LastOp::Write);
+    last_ = LastOp::Write;
+    position_ = -1;
     if (std::fwrite(record.data(), 1, record.size(), file_) != record.size())
         fail("cannot be written");
     if (std::fflush(file_) != 0)
         fail("cannot be written");
+    position_ = static_cast<long long>(recordLength_) * (n - 1) + static_cast<long long>(record.size());
+}
+
+void RecordFile::expectSequentialReads()
+{
+    if (file_)
+        std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
 }
 
 void RecordFile::sync()

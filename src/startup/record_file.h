@@ -33,19 +33,30 @@ public:
     /// Reads record n (n >= 1). Returns false when the record lies wholly past the
     /// end; `out` then holds zero bytes.
     bool read(long long n, std::string& out);
+    /// Reads up to `count` records from record `first` on into `out` (whole records;
+    /// a short last record is padded with zero bytes). Returns how many were read.
+    std::size_t readMany(long long first, std::size_t count, std::string& out);
     /// Writes record n, padding a short text with `pad` to the record length.
     void write(long long n, std::string_view bytes, char pad = ' ');
+    /// Gives the stream a large buffer, for a pass that reads the records in order.
+    /// Call before the first read.
+    void expectSequentialReads();
     /// Flushes to the operating system and to the disk.
     void sync();
     void close();
 
 private:
-    void seek(long long n);
+    enum class LastOp { None, Read, Write };
+    void seek(long long n, LastOp next);
     [[noreturn]] void fail(const std::string& what) const;
 
     std::filesystem::path path_;
     std::size_t recordLength_;
     std::FILE* file_ = nullptr;
+    // Where the stream stands after the last read or write, so that records taken in
+    // order are read from the stream's buffer instead of a seek and a refill each.
+    long long position_ = -1;
+    LastOp last_ = LastOp::None;
 };
 
 /// Reads a whole file into memory; throws FileError when it cannot be read.

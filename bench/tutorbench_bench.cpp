@@ -1,0 +1,336 @@
+// The cost of the teacher's work, each figure against a plain-file baseline of the same run.
+
+#include "bench_table.h"
+
+#include "drugdb/drug_file.h"
+#include "questions/drop_rate_question.h"
+#include "questions/drug_questions.h"
+#include "questions/metric_question.h"
+#include "startup/app_state.h"
+#include "startup/startup_loader.h"
+#include "support/fake_prompts.h"
+#include "support/temp_folder.h"
+#include "testbuilder/test_model.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using tb::testing::FakePrompts;
+using tb::testing::TempFolder;
+
+namespace {
+
+class NullView final : public tb::TestView {
+public:
+    void showFields(const std::string&, const std::string&, const std::string&) override { }
+    void setCountText(const std::string&) override { }
+    void setTitleLabel(const std::string&) override { }
+    void applyStatus(const tb::ButtonStatus&) override { }
+    void showSaveTest() override { }
+};
+
+/// A folder holding the sample drug database, with the program's state loaded from it.
+struct Workspace {
+    TempFolder folder;
+    std::unique_ptr<tb::AppState> state;
+    FakePrompts prompts;
+    NullView view;
+
+    Workspace()
+    {
+        folder.copySampleDatabase(TB_SAMPLE_DIR);
+        state = std::make_unique<tb::AppState>(std::make_unique<tb::ProductionRandom>(), folder.path());
+        if (tb::loadStartupFiles(*state))
+            std::fprintf(stderr, "the sample drug database did not load\n");
+    }
+
+    std::unique_ptr<tb::TestModel> model()
+    {
+        auto m = std::make_unique<tb::TestModel>(*state, prompts, view);
+        m->setSelectedCategories(std::vector<bool>(static_cast<std::size_t>(state->categories.CategoryCount), true));
+        return m;
+    }
+};
+
+Workspace& workspace()
+{
+    static Workspace w;
+    return w;
+}
+
+void copyPlain(const fs::path& from, const fs::path& to)
+{
+    std::FILE* in = std::fopen(from.c_str(), "rb");
+    std::FILE* out = std::fopen(to.c_str(), "wb");
+    char buffer[65536];
+    std::size_t n = 0;
+    while (in && out && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0)
+        std::fwrite(buffer, 1, n, out);
+    if (in)
+        std::fclose(in);
+    if (out)
+        std::fclose(out);
+}
+
+std::size_t readPlain(const fs::path& path)
+{
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    char buffer[65536];
+    std::size_t total = 0;
+    std::size_t n = 0;
+    while (in && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0)
+        total += n;
+    if (in)
+        std::fclose(in);
+    return total;
+}
+
+/// A saved test of 99 questions of all four categories, made once.
+const fs::path& savedTest()
+{
+    static const fs::path path = [] {
+        Workspace& w = workspace();
+        auto model = w.model();
+        model->createQuestions("99");
+        w.prompts.fileNames.push_back((w.folder.path() / "bench99.dsq").string());
+        w.prompts.yesNoAnswers.push_back(true);
+        model->saveAs();
+        model->closeTest();
+        return w.folder.path() / "bench99.dsq";
+    }();
+    return path;
+}
+
+// ---- Create Question for 99 questions ----
+
+void BM_Create99(benchmark::State& st)
+{
+    Workspace& w = workspace();
+    auto model = w.model();
+    for (auto _ : st) {
+        w.prompts.yesNoAnswers.push_back(false);
+        model->newTest();
+        model->createQuestions("99");
+        benchmark::DoNotOptimize(model->QuestionCount());
+    }
+    model->closeTest();
+}
+BENCHMARK(BM_Create99)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_Baseline_WriteCycles99(benchmark::State& st)
+{
+    const fs::path path = workspace().folder.path() / "plain.tmp";
+    const std::string record(2012, 'x');
+    for (auto _ : st) {
+        for (int r = 0; r < 100; ++r) {
+            std::FILE* f = std::fopen(path.c_str(), r == 0 ? "wb" : "r+b");
+            std::fseek(f, static_cast<long>(r) * 2012, SEEK_SET);
+            std::fwrite(record.data(), 1, record.size(), f);
+            std::fclose(f);
+        }
+    }
+}
+BENCHMARK(BM_Baseline_WriteCycles99)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// ---- open a 99-question test and step through it ----
+
+void BM_OpenAndStep99(benchmark::State& st)
+{
+    Workspace& w = workspace();
+    const fs::path test = savedTest();
+    auto model = w.model();
+    for (auto _ : st) {
+        w.prompts.yesNoAnswers.push_back(false);
+        w.prompts.fileNames.push_back(test.string());
+        model->openTest();
+        for (int i = 1; i < model->QuestionCount(); ++i)
+            model->back();
+        benchmark::DoNotOptimize(model->CurrentQuestion());
+    }
+}
+BENCHMARK(BM_OpenAndStep99)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+void BM_Baseline_ReadTest(benchmark::State& st)
+{
+    const fs::path test = savedTest();
+    for (auto _ : st)
+        benchmark::DoNotOptimize(readPlain(test));
+}
+BENCHMARK(BM_Baseline_ReadTest)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// ---- Save As and text export of a 99-question test ----
+
+void BM_SaveAs99(benchmark::State& st)
+{
+    Workspace& w = workspace();
+    const fs::path test = savedTest();
+    auto model = w.model();
+    w.prompts.fileNames.push_back(test.string());
+    model->openTest();
+    int i = 0;
+    for (auto _ : st) {
+        w.prompts.fileNames.push_back((w.folder.path() / (i++ % 2 ? "copy-a.dsq" : "copy-b.dsq")).string());
+        w.prompts.yesNoAnswers.push_back(true);
+        model->saveAs();
+    }
+}
+BENCHMARK(BM_SaveAs99)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+void BM_Export99(benchmark::State& st)
+{
+    Workspace& w = workspace();
+    const fs::path test = savedTest();
+    auto model = w.model();
+    w.prompts.fileNames.push_back(test.string());
+    model->openTest();
+    const fs::path out = w.folder.path() / "export.txt";
+    for (auto _ : st)
+        model->saveastextfile(out);
+}
+BENCHMARK(BM_Export99)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+void BM_Baseline_CopyTest(benchmark::State& st)
+{
+    const fs::path test = savedTest();
+    const fs::path out = workspace().folder.path() / "plain-copy.dsq";
+    for (auto _ : st)
+        copyPlain(test, out);
+}
+BENCHMARK(BM_Baseline_CopyTest)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// ---- the drug data file at its largest ----
+
+/// A folder with a 32767-record data file made of the sample records over and over.
+struct BigDatabase {
+    TempFolder folder;
+    fs::path master;
+    tb::CategoryTables categories;
+
+    BigDatabase()
+    {
+        folder.copySampleDatabase(TB_SAMPLE_DIR);
+        const std::string sample = folder.read("MXDBASE.FIL");
+        const std::size_t records = sample.size() / 240;
+        std::string big;
+        big.reserve(32767u * 240u);
+        for (std::size_t r = 0; r < 32767; ++r)
+            big.append(sample, (r % records) * 240, 240);
+        folder.write("master.fil", big);
+        master = folder.path() / "master.fil";
+        copyPlain(master, folder.path() / "MXDBASE.FIL");
+        categories = tb::loadCategories(folder.path());
+    }
+};
+
+BigDatabase& bigDatabase()
+{
+    static BigDatabase b;
+    return b;
+}
+
+void BM_Rebuild32767(benchmark::State& st)
+{
+    BigDatabase& b = bigDatabase();
+    for (auto _ : st)
+        tb::rebuildIndexes(b.folder.path(), b.categories);
+}
+BENCHMARK(BM_Rebuild32767)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_Baseline_ReadDataFile(benchmark::State& st)
+{
+    BigDatabase& b = bigDatabase();
+    for (auto _ : st)
+        benchmark::DoNotOptimize(readPlain(b.master));
+}
+BENCHMARK(BM_Baseline_ReadDataFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_DeleteFirstOf32767(benchmark::State& st)
+{
+    BigDatabase& b = bigDatabase();
+    for (auto _ : st) {
+        st.PauseTiming();
+        copyPlain(b.master, b.folder.path() / "MXDBASE.FIL");
+        st.ResumeTiming();
+        tb::DrugFile file(b.folder.path());
+        file.deleteRecord(1);
+    }
+}
+BENCHMARK(BM_DeleteFirstOf32767)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
+
+void BM_Baseline_CopyDataFile(benchmark::State& st)
+{
+    BigDatabase& b = bigDatabase();
+    for (auto _ : st)
+        copyPlain(b.master, b.folder.path() / "plain-copy.fil");
+}
+BENCHMARK(BM_Baseline_CopyDataFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// ---- one question of each generator ----
+
+void fillCandidates(tb::AppState& state, const tb::DrugIndex& index)
+{
+    state.CandidateCount = index.count;
+    state.CandidateRecords.assign(static_cast<std::size_t>(index.count) + 1, 0);
+    for (int i = 1; i <= index.count; ++i)
+        state.CandidateRecords[static_cast<std::size_t>(i)] = index.record[static_cast<std::size_t>(i)];
+}
+
+void BM_MetricQuestion(benchmark::State& st)
+{
+    Workspace& w = workspace();
+    for (auto _ : st)
+        benchmark::DoNotOptimize(tb::makeMetricQuestion(*w.state));
+}
+BENCHMARK(BM_MetricQuestion)->UseRealTime();
+
+void BM_TabletQuestion(benchmark::State& st)
+{
+    Workspace& w = workspace();
+    fillCandidates(*w.state, w.state->TabletIndex);
+    for (auto _ : st)
+        benchmark::DoNotOptimize(tb::makeTabletQuestion(*w.state));
+}
+BENCHMARK(BM_TabletQuestion)->UseRealTime();
+
+void BM_FluidQuestion(benchmark::State& st)
+{
+    Workspace& w = workspace();
+    fillCandidates(*w.state, w.state->FluidIndex);
+    for (auto _ : st)
+        benchmark::DoNotOptimize(tb::makeFluidQuestion(*w.state));
+}
+BENCHMARK(BM_FluidQuestion)->UseRealTime();
+
+void BM_DropRateQuestion(benchmark::State& st)
+{
+    Workspace& w = workspace();
+    for (auto _ : st)
+        benchmark::DoNotOptimize(tb::makeDropRateQuestion(*w.state));
+}
+BENCHMARK(BM_DropRateQuestion)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    using tb::bench::Row;
+    return tb::bench::runAndPrint(argc, argv,
+        {
+            Row {
+                "Create Question, 99 of all four categories, new test", "BM_Create99", "BM_Baseline_WriteCycles99", 3 },
+            Row { "open a 99-question test and step through it", "BM_OpenAndStep99", "BM_Baseline_ReadTest", 3 },
+            Row { "Save As of a 99-question test", "BM_SaveAs99", "BM_Baseline_CopyTest", 3 },
+            Row { "text export of a 99-question test", "BM_Export99", "BM_Baseline_CopyTest", 3 },
+            Row { "index rebuild over 32767 drug records", "BM_Rebuild32767", "BM_Baseline_ReadDataFile", 3 },
+            Row { "delete of record 1 of 32767 (compaction)", "BM_DeleteFirstOf32767", "BM_Baseline_CopyDataFile", 3 },
+            Row { "one metric conversion question", "BM_MetricQuestion", "", 20 },
+            Row { "one tablet dosage question", "BM_TabletQuestion", "", 20 },
+            Row { "one fluid dosage question", "BM_FluidQuestion", "", 20 },
+            Row { "one IV drop-rate question", "BM_DropRateQuestion", "", 20 },
+        });
+}
