@@ -63,7 +63,10 @@ std::string testFile(const std::string& title, const std::vector<tb::QuestionRec
 void whenModalShows(const QString& name, std::function<void(QDialog&)> action)
 {
     auto attempt = std::make_shared<std::function<void(int)>>();
-    *attempt = [name, action, attempt](int tries) {
+    // The function holds itself only weakly (the pending timer holds it), so it is freed
+    // once the last attempt has run.
+    std::weak_ptr<std::function<void(int)>> weak = attempt;
+    *attempt = [name, action, weak](int tries) {
         for (QWidget* top : QApplication::topLevelWidgets()) {
             auto* dialog = qobject_cast<QDialog*>(top);
             if (dialog && dialog->objectName() == name && dialog->isVisible()) {
@@ -71,8 +74,8 @@ void whenModalShows(const QString& name, std::function<void(QDialog&)> action)
                 return;
             }
         }
-        if (tries > 0)
-            QTimer::singleShot(10, [attempt, tries] { (*attempt)(tries - 1); });
+        if (auto self = weak.lock(); self && tries > 0)
+            QTimer::singleShot(10, [self, tries] { (*self)(tries - 1); });
     };
     QTimer::singleShot(0, [attempt] { (*attempt)(200); });
 }
