@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <stdio_ext.h>
+#include <sys/stat.h>
 #include <limits>
 #include <system_error>
 #include <unistd.h>
@@ -144,10 +146,22 @@ void RecordFile::write(long long n, std::string_view bytes, char pad)
     seek(n, LastOp::Write);
     last_ = LastOp::Write;
     position_ = -1;
-    if (std::fwrite(record.data(), 1, record.size(), file_) != record.size())
+    // A record that lengthens the file and fails part way (a full disk) is cut off again,
+    // so that no half record is left behind to be read as a whole one later.
+    struct stat before {};
+    const bool lengthens = ::fstat(::fileno(file_), &before) == 0
+        && static_cast<long long>(recordLength_) * n > static_cast<long long>(before.st_size);
+    if (std::fwrite(record.data(), 1, record.size(), file_) != record.size() || std::fflush(file_) != 0) {
+        const int error = errno;
+        if (lengthens) {
+            __fpurge(file_);
+            // Best effort: should the cut fail too, the report below still names the file.
+            [[maybe_unused]] const int cut = ::ftruncate(::fileno(file_), before.st_size);
+        }
+        last_ = LastOp::None;
+        errno = error;
         fail("cannot be written");
-    if (std::fflush(file_) != 0)
-        fail("cannot be written");
+    }
     position_ = static_cast<long long>(recordLength_) * (n - 1) + static_cast<long long>(record.size());
 }
 

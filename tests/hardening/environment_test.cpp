@@ -296,12 +296,26 @@ TEST_F(FullDisk, StoringTheShownQuestionPartWayNeverShowsAHalfRecordAsAQuestion)
         EXPECT_NE(rig.prompts.messages.back().text.find("quiz.dsq"), std::string::npos);
         unlimit();
     }
-    // Whatever part of record 4 reached the disk, the file reopens with its two whole questions.
+    // No part of record 4 stays behind, and the file reopens with its two whole questions.
+    EXPECT_EQ(fs::file_size(folder / "quiz.dsq"), 3 * TestRecordLength);
     Rig reopen(folder.path());
     reopen.prompts.fileNames = { "quiz.dsq" };
     reopen.model.openTest();
     EXPECT_EQ(reopen.model.QuestionCount(), 2);
     EXPECT_EQ(folder.read("quiz.dsq").substr(0, 3 * TestRecordLength), savedTest(2));
+}
+
+TEST_F(FullDisk, ANewDrugRecordWrittenPartWayLeavesNoHalfRecord)
+{
+    TempFolder folder;
+    folder.write("MXDBASE.FIL", dataFile(threeDrugs()));
+    DrugFile file(folder.path());
+    limitFileSize(3 * DrugRecord::RecordLength + 200); // 200 bytes would round up to a fourth record
+    EXPECT_THROW(file.write(4, drug("delta", Tablet, 5, 0, 1)), FileError);
+    unlimit();
+    EXPECT_EQ(file.RecordTotal(), 3);
+    file.close();
+    EXPECT_EQ(folder.read("MXDBASE.FIL"), dataFile(threeDrugs()));
 }
 
 // ---- file names beyond plain ASCII ----
