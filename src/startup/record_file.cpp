@@ -197,14 +197,22 @@ std::string readWholeFile(const fs::path& path)
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
         throw FileError(path.string(), "The file " + quoted(path) + " cannot be opened: " + describeErrno() + ".");
+    // Read straight into a string of the file's size; go on in case the file grew meanwhile.
+    std::setvbuf(f, nullptr, _IONBF, 0);
+    struct stat info {};
     std::string data;
-    char buf[65536];
+    if (::fstat(::fileno(f), &info) == 0 && info.st_size > 0)
+        data.resize(static_cast<std::size_t>(info.st_size));
+    std::size_t have = 0;
     for (;;) {
-        const std::size_t got = std::fread(buf, 1, sizeof buf, f);
-        data.append(buf, got);
-        if (got < sizeof buf)
+        if (have == data.size())
+            data.resize(have + 65536);
+        const std::size_t got = std::fread(data.data() + have, 1, data.size() - have, f);
+        have += got;
+        if (got == 0)
             break;
     }
+    data.resize(have);
     const bool bad = std::ferror(f) != 0;
     std::fclose(f);
     if (bad)

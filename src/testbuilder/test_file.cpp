@@ -132,6 +132,7 @@ void TestModel::puttitle()
 
 void TestModel::writeHeader()
 {
+    dropMirror();
     RecordFile file(workingPath(), TestRecordLength);
     file.write(1, header_.pack());
     file.close();
@@ -198,6 +199,7 @@ void TestModel::openfile(const std::string& name)
     // The file is measured and its header read before anything of the shown test is
     // replaced, so a file that is no test leaves the window as it was.
     const fs::path path = resolve(name);
+    dropMirror();
     RecordFile file(path, TestRecordLength, RecordFile::Mode::Read);
     const long long wholeRecords = static_cast<long long>(file.byteSize() / TestRecordLength);
     if (wholeRecords < 1)
@@ -311,6 +313,7 @@ void TestModel::savefile()
         }
         in.close();
     }
+    dropMirror();
     writeFileAtomically(resolve(saveTarget_), contents, faultHook_);
     workingFile_ = saveTarget_;
     currentQuestion_ = questionCount_;
@@ -332,6 +335,7 @@ void TestModel::newTest()
         workingFile_ = saveTarget_ = NewTestFileName;
         questionCount_ = currentQuestion_ = 1;
         fields_ = {};
+        cleanQuestion_ = 0;
         view_.showFields("", "", "");
         header_ = TestHeader {};
         header_.TestTitle = "untitled";

@@ -80,6 +80,7 @@ void TestModel::setField(int field, const std::string& text)
     if (field < 0 || field > 2)
         return;
     fields_[static_cast<std::size_t>(field)] = text;
+    cleanQuestion_ = 0;
     refresh();
 }
 
@@ -114,40 +115,104 @@ void TestModel::setSelectedCategories(std::vector<bool> selected)
 
 // ---- storing and showing the current question ----
 
+namespace {
+
+// A field as putfile stores it: outer blanks removed, then cut or blank-padded to its width.
+void appendStoredField(std::string& out, std::string_view text, std::size_t width)
+{
+    const std::size_t end = lengthWithoutTrailingBlanks(text);
+    const std::size_t first = end == 0 ? 0 : text.find_first_not_of(' ');
+    const std::string_view kept = text.substr(first, end - first);
+    const std::string_view cut = kept.substr(0, width);
+    out.append(cut);
+    out.append(width - cut.size(), ' ');
+}
+
+bool blankText(std::string_view text)
+{
+    return lengthWithoutTrailingBlanks(text) == 0;
+}
+
+} // namespace
+
 void TestModel::putfile()
 {
-    recordBuffer_.questionText = fitWidth(stripBlanks(fields_[0]), QuestionWidth);
-    recordBuffer_.solutionText = fitWidth(stripBlanks(fields_[1]), SolutionWidth);
-    recordBuffer_.answerText = fitWidth(stripBlanks(fields_[2]), AnswerWidth);
+    const bool mirrored = mirrorValid_ && mirrorName_ == workingFile_;
+    if (mirrored && cleanQuestion_ == currentQuestion_ && cleanQuestion_ > 0)
+        return;
+    packed_.clear();
+    appendStoredField(packed_, fields_[0], QuestionWidth);
+    appendStoredField(packed_, fields_[1], SolutionWidth);
+    appendStoredField(packed_, fields_[2], AnswerWidth);
+    recordBuffer_.questionText.assign(packed_, 0, QuestionWidth);
+    recordBuffer_.solutionText.assign(packed_, QuestionWidth, SolutionWidth);
+    recordBuffer_.answerText.assign(packed_, QuestionWidth + SolutionWidth, AnswerWidth);
+
+    const auto offset = static_cast<std::size_t>(currentQuestion_) * TestRecordLength;
+    if (mirrored && mirrorBytes_.size() >= offset + TestRecordLength
+        && mirrorBytes_.compare(offset, TestRecordLength, packed_) == 0) {
+        cleanQuestion_ = currentQuestion_;
+        return;
+    }
+    cleanQuestion_ = 0;
     RecordFile file(workingPath(), TestRecordLength);
-    file.write(currentQuestion_ + 1, recordBuffer_.pack());
+    file.write(currentQuestion_ + 1, packed_);
     file.close();
+    if (mirrored) {
+        cleanQuestion_ = currentQuestion_;
+        // A record written past the end leaves zero bytes in any gap before it.
+        if (mirrorBytes_.size() < offset)
+            mirrorBytes_.resize(offset, '\0');
+        mirrorBytes_.replace(offset, std::min(TestRecordLength, mirrorBytes_.size() - offset), packed_);
+    }
 }
 
 void TestModel::getfile()
 {
     if (currentQuestion_ <= 0)
         return;
-    RecordFile file(workingPath(), TestRecordLength, RecordFile::Mode::Read);
-    std::string bytes;
+    if (!mirrorValid_ || mirrorName_ != workingFile_) {
+        dropMirror();
+        mirrorBytes_ = readWholeFile(workingPath());
+        mirrorName_ = workingFile_;
+        mirrorValid_ = true;
+    }
+    const auto offset = static_cast<std::size_t>(currentQuestion_) * TestRecordLength;
     // A question past the end of the file (the only question of a test after its
-    // delete) shows as a blank one.
-    if (file.read(currentQuestion_ + 1, bytes))
-        recordBuffer_ = QuestionRecord::unpack(bytes);
-    else
+    // delete) shows as a blank one; a short last record reads with zero bytes after it.
+    if (offset >= mirrorBytes_.size()) {
         recordBuffer_ = QuestionRecord {};
-    file.close();
+        cleanQuestion_ = 0;
+        return;
+    }
+    auto take = [&](std::string& field, std::size_t at, std::size_t width) {
+        const std::size_t start = offset + at;
+        const std::size_t have = start < mirrorBytes_.size() ? std::min(width, mirrorBytes_.size() - start) : 0;
+        field.assign(mirrorBytes_, start < mirrorBytes_.size() ? start : 0, have);
+        field.append(width - have, '\0');
+    };
+    take(recordBuffer_.questionText, 0, QuestionWidth);
+    take(recordBuffer_.solutionText, QuestionWidth, SolutionWidth);
+    take(recordBuffer_.answerText, QuestionWidth + SolutionWidth, AnswerWidth);
+    // Shown as read, a whole record whose fields begin with no blank stores back as the
+    // very same bytes; anything else is written again when left.
+    auto noLeadingBlank = [](const std::string& field) {
+        return field.empty() || field[0] != ' ' || lengthWithoutTrailingBlanks(field) == 0;
+    };
+    const bool whole = offset + TestRecordLength <= mirrorBytes_.size();
+    cleanQuestion_ = whole && noLeadingBlank(recordBuffer_.questionText) && noLeadingBlank(recordBuffer_.solutionText)
+            && noLeadingBlank(recordBuffer_.answerText)
+        ? currentQuestion_
+        : 0;
 }
 
 void TestModel::showquestion1()
 {
-    auto trimEnd = [](const std::string& text) {
-        const auto last = text.find_last_not_of(' ');
-        return last == std::string::npos ? std::string() : text.substr(0, last + 1);
-    };
-    fields_[0] = trimEnd(recordBuffer_.questionText);
-    fields_[1] = trimEnd(recordBuffer_.solutionText);
-    fields_[2] = trimEnd(recordBuffer_.answerText);
+    auto trimEnd
+        = [](std::string& field, const std::string& text) { field.assign(text, 0, lengthWithoutTrailingBlanks(text)); };
+    trimEnd(fields_[0], recordBuffer_.questionText);
+    trimEnd(fields_[1], recordBuffer_.solutionText);
+    trimEnd(fields_[2], recordBuffer_.answerText);
     view_.showFields(fields_[0], fields_[1], fields_[2]);
     refresh();
 }
@@ -169,7 +234,7 @@ ButtonStatus TestModel::buttonstatus()
     ButtonStatus status;
     status.fileLabel = "File : " + workingFile_;
     status.positionLabel = formatInt(currentQuestion_) + " / " + formatInt(questionCount_);
-    status.complete = !stripBlanks(fields_[0]).empty() && !stripBlanks(fields_[2]).empty();
+    status.complete = !blankText(fields_[0]) && !blankText(fields_[2]);
     status.saveAsVisible = status.complete || questionCount_ > 1;
     // A test whose only question is still incomplete holds nothing worth a prompt.
     if (!status.saveAsVisible)
@@ -218,6 +283,7 @@ void TestModel::createQuestions(const std::string& countText)
                 unsaved_ = true;
                 if (!generateQuestion(category))
                     break;
+                cleanQuestion_ = 0;
                 recordBuffer_.questionText = fitWidth(lastGenerated_.question, QuestionWidth);
                 recordBuffer_.solutionText = fitWidth(lastGenerated_.solution, SolutionWidth);
                 recordBuffer_.answerText = fitWidth(formatNumber(lastGenerated_.answer), AnswerWidth);
@@ -353,6 +419,7 @@ void TestModel::forward()
             showquestion1();
         } else {
             fields_ = {};
+            cleanQuestion_ = 0;
             view_.showFields("", "", "");
             questionCount_ = currentQuestion_;
             putfile();
@@ -400,6 +467,7 @@ void TestModel::deleteQuestion()
                 out.append(r == 1 ? header_.pack() : QuestionRecord {}.pack());
         }
         in.close();
+        dropMirror();
         out.commit();
 
         if (questionCount_ == 1)

@@ -58,6 +58,9 @@ struct TestHeader {
 
 /// Removes outer blanks only; line breaks stay.
 std::string stripBlanks(std::string_view text);
+/// The length of a text without its trailing blanks. Records are mostly padding, so
+/// this looks at the blanks a block at a time.
+std::size_t lengthWithoutTrailingBlanks(std::string_view text);
 /// Cuts or blank-pads a text to `width` characters.
 std::string fitWidth(std::string_view text, std::size_t width);
 
@@ -218,6 +221,23 @@ private:
     std::vector<std::string> fileList_;
     std::string lastDialogName_;
     GeneratedQuestion lastGenerated_;
+    // The working file's bytes as this model last read or wrote them. Stepping reads
+    // questions from here and putfile writes a record only when its bytes differ, so the
+    // file holds exactly what writing every time would leave. Any other write to the
+    // working file drops the copy.
+    std::string mirrorName_;
+    std::string mirrorBytes_;
+    bool mirrorValid_ = false;
+    std::string packed_; // putfile's record bytes, kept to reuse their storage
+    // The question whose shown fields are known to store as exactly the bytes the file
+    // already holds (0: none), so that leaving it unedited writes nothing.
+    int cleanQuestion_ = 0;
+    void dropMirror()
+    {
+        mirrorValid_ = false;
+        mirrorBytes_.clear();
+        cleanQuestion_ = 0;
+    }
     FaultHook* faultHook_ = nullptr;
 };
 
