@@ -4,8 +4,10 @@
 
 #include "fuzz_generator_checks.h"
 #include "fuzz_support.h"
+#include "quiet_view.h"
 #include "startup/file_error.h"
 #include "startup/startup_loader.h"
+#include "support/fake_prompts.h"
 
 #include <cstdlib>
 
@@ -70,5 +72,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::fillCandidates(state, state.FluidIndex);
     for (int i = 0; i < 3; ++i)
         fuzz::checkDrugResult(makeFluidQuestion(state), "fluid");
+
+    // The Create Question dispatcher, every drug category selected: a question, or a
+    // message when no drug of the index can give one.
+    testing::FakePrompts prompts;
+    fuzz::QuietView view;
+    TestModel model(state, prompts, view);
+    for (int category : { TabletDosages, FluidDosages }) {
+        prompts.messages.clear();
+        if (model.generateQuestion(category)) {
+            if (!std::isfinite(model.lastGenerated().answer) || model.lastGenerated().answer <= 0.0)
+                std::abort();
+        } else if (prompts.messages.empty() || prompts.messages.back().text.empty()) {
+            std::abort();
+        }
+    }
     return 0;
 }

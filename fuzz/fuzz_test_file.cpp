@@ -4,6 +4,7 @@
 // only by the commands that write it, and what is saved reopens as the same test.
 
 #include "fuzz_support.h"
+#include "quiet_view.h"
 #include "support/fake_prompts.h"
 #include "testbuilder/test_model.h"
 
@@ -13,15 +14,6 @@
 using namespace tb;
 
 namespace {
-
-class QuietView final : public TestView {
-public:
-    void showFields(const std::string&, const std::string&, const std::string&) override { }
-    void setCountText(const std::string&) override { }
-    void setTitleLabel(const std::string&) override { }
-    void applyStatus(const ButtonStatus&) override { }
-    void showSaveTest() override { }
-};
 
 void check(bool ok, const char* what)
 {
@@ -52,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeBytes(folder / "given.dsq", bytes);
 
     testing::FakePrompts prompts;
-    QuietView view;
+    fuzz::QuietView view;
     AppState state(std::make_unique<fuzz::InputRandom>(bytes), folder);
     TestModel model(state, prompts, view);
 
@@ -114,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(model.WorkingFile() == "copy.dsq", "the copy becomes the working file");
 
     testing::FakePrompts again;
-    QuietView otherView;
+    fuzz::QuietView otherView;
     AppState otherState(std::make_unique<fuzz::InputRandom>(bytes), folder);
     TestModel reopened(otherState, again, otherView);
     again.fileNames.push_back("copy.dsq");
