@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -254,18 +255,25 @@ DrugRecord readDrugRecord(const fs::path& folder, int n, bool& present)
 {
     present = false;
     const fs::path path = findFile(folder, DrugDataFileName);
-    std::error_code ec;
-    if (!fs::exists(path, ec))
-        throw FileError(path.string(),
-            "The drug data file " + quotedName(path) + " is missing from the folder "
-                + fs::absolute(folder, ec).string() + ".");
     if (n < 1)
         throw FileError(path.string(),
             "Record " + std::to_string(n) + " of the drug data file " + quotedName(path)
                 + " cannot be read: record numbers start at 1.");
-    RecordFile file(path, DrugRecord::RecordLength, RecordFile::Mode::Read);
+    // The generators read a record per draw: the file is simply opened, and only when
+    // that fails is it looked at more closely to say why.
+    std::optional<RecordFile> file;
+    try {
+        file.emplace(path, DrugRecord::RecordLength, RecordFile::Mode::Read);
+    } catch (const FileError&) {
+        std::error_code ec;
+        if (!fs::exists(path, ec))
+            throw FileError(path.string(),
+                "The drug data file " + quotedName(path) + " is missing from the folder "
+                    + fs::absolute(folder, ec).string() + ".");
+        throw;
+    }
     std::string bytes;
-    if (!file.read(n, bytes))
+    if (!file->read(n, bytes))
         return DrugRecord {};
     present = true;
     return DrugRecord::unpack(bytes);

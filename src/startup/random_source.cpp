@@ -24,13 +24,22 @@ ProductionRandom::ProductionRandom()
 
 double ProductionRandom::next()
 {
-    // 53 random bits give every double in [0, 1) on a uniform grid, never 1.
-    return static_cast<double>(engine_() >> 11) * 0x1.0p-53;
+    // 53 random bits give every double in [0, 1) on a uniform grid, never 1. XOR with a
+    // fixed word maps uniform words to uniform words, so the clock mixed in by reseed()
+    // keeps every draw uniform.
+    return static_cast<double>((engine_() ^ mix_) >> 11) * 0x1.0p-53;
 }
 
 void ProductionRandom::reseed()
 {
-    engine_.seed(engine_() ^ clockTicks());
+    // The generators reseed several times per question; seeding the engine's whole
+    // state each time would cost more than the question itself, so the clock is
+    // stirred into one word instead (splitmix64's finaliser).
+    std::uint64_t z = mix_ ^ clockTicks();
+    z += 0x9E3779B97F4A7C15ull;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    mix_ = z ^ (z >> 31);
 }
 
 ScriptedRandom::ScriptedRandom(std::vector<double> script)

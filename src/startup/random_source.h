@@ -26,6 +26,7 @@ public:
 
 private:
     std::mt19937_64 engine_;
+    std::uint64_t mix_ = 0;
 };
 
 /// A source that returns the values it was given, in order, starting over at the
