@@ -196,6 +196,12 @@ public:
     std::unique_ptr<TestModel> model_;
     bool closing_ = false;
     bool showing_ = false;
+    // While Create Question runs, only the last question it makes is put into the
+    // fields: the window is not repainted in between, so laying out each one would be
+    // work nobody sees.
+    bool batching_ = false;
+    bool fieldsPending_ = false;
+    std::array<std::string, 3> pendingFields_;
     std::array<QString, 3> shownText_;
     std::array<std::string, 3> shownBytes_;
     bool saveTestShown_ = false;
@@ -619,6 +625,11 @@ void TestWindow::Impl::load()
 
 void TestWindow::Impl::showFields(const std::string& question, const std::string& solution, const std::string& answer)
 {
+    if (batching_) {
+        pendingFields_ = { question, solution, answer };
+        fieldsPending_ = true;
+        return;
+    }
     // The model already holds these bytes. A field may show them slightly changed (a
     // lone CR becomes a line break), so what it shows is remembered with them: as long
     // as the teacher does not edit the field, the model keeps the exact bytes.
@@ -876,7 +887,15 @@ void TestWindow::Impl::Lstcategory_Change()
 void TestWindow::Impl::Cmdgenerate_Click()
 {
     const std::string count = toStored(Text1->text(), false);
-    guarded([&count](TestModel& model) { model.createQuestions(count); });
+    {
+        const QScopedValueRollback<bool> batch(batching_, true);
+        guarded([&count](TestModel& model) { model.createQuestions(count); });
+    }
+    if (fieldsPending_) {
+        fieldsPending_ = false;
+        const auto texts = pendingFields_;
+        showFields(texts[0], texts[1], texts[2]);
+    }
 }
 
 void TestWindow::Impl::Command1_Click()

@@ -1,0 +1,97 @@
+// The test window against the model alone: Create Question for 99 questions until all
+// are shown, offscreen.
+
+#include "bench_table.h"
+
+#include "startup/app_state.h"
+#include "startup/startup_loader.h"
+#include "support/fake_prompts.h"
+#include "support/temp_folder.h"
+#include "testbuilder/test_model.h"
+#include "testbuilder/test_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+using tb::testing::FakePrompts;
+using tb::testing::TempFolder;
+
+namespace {
+
+class NullView final : public tb::TestView {
+public:
+    void showFields(const std::string&, const std::string&, const std::string&) override { }
+    void setCountText(const std::string&) override { }
+    void setTitleLabel(const std::string&) override { }
+    void applyStatus(const tb::ButtonStatus&) override { }
+    void showSaveTest() override { }
+};
+
+struct Workspace {
+    TempFolder folder;
+    std::unique_ptr<tb::AppState> state;
+    FakePrompts prompts;
+
+    Workspace()
+    {
+        folder.copySampleDatabase(TB_SAMPLE_DIR);
+        state = std::make_unique<tb::AppState>(std::make_unique<tb::ProductionRandom>(), folder.path());
+        if (tb::loadStartupFiles(*state))
+            std::fprintf(stderr, "the sample drug database did not load\n");
+    }
+};
+
+void BM_WindowCreate99(benchmark::State& st)
+{
+    Workspace w;
+    tb::TestWindow window(*w.state, w.prompts);
+    window.show();
+    QApplication::processEvents();
+    auto* count = window.findChild<QLineEdit*>("Text1");
+    auto* create = window.findChild<QPushButton*>("Cmdgenerate");
+    auto* newTest = window.findChild<QAction*>("mnuopen_0");
+    if (!count || !create || !newTest) {
+        st.SkipWithError("the test window's controls were not found");
+        return;
+    }
+    for (auto _ : st) {
+        newTest->trigger();
+        count->setText("99");
+        create->click();
+        QApplication::processEvents();
+    }
+    window.close();
+}
+BENCHMARK(BM_WindowCreate99)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ModelCreate99(benchmark::State& st)
+{
+    Workspace w;
+    NullView view;
+    tb::TestModel model(*w.state, w.prompts, view);
+    model.setSelectedCategories(std::vector<bool>(static_cast<std::size_t>(w.state->categories.CategoryCount), true));
+    for (auto _ : st) {
+        model.newTest();
+        model.createQuestions("99");
+    }
+    model.closeTest();
+}
+BENCHMARK(BM_ModelCreate99)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    using tb::bench::Row;
+    return tb::bench::runAndPrint(argc, argv,
+        { Row {
+            "test window: Create Question for 99, until all are shown", "BM_WindowCreate99", "BM_ModelCreate99", 2 } });
+}
