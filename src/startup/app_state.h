@@ -65,6 +65,9 @@ struct AppState {
     /// The answer Frmsave left: true for "&Yes". Closing that window by other means
     /// leaves the previous answer in force.
     bool saveanswer = false;
+    /// The "include in the student menu" flag of the last test the test window held:
+    /// a new test at the window's next opening starts with it.
+    int lastMenuListed = 0;
 
     RandomSource& rng() { return *random; }
 };

@@ -242,6 +242,11 @@ void TestModel::saveAs()
 
 void TestModel::saveAsRoutine()
 {
+    // Whatever the routine ends in, "&Save Test" is offered from then on.
+    struct OfferSave {
+        TestView& view;
+        ~OfferSave() { view.showSaveTest(); }
+    } offerSave { view_ };
     const std::string chosen = programName(prompts_.saveFileName(SaveDialogTitle, SaveDialogFilter, 1));
     unsaved_ = false;
     const std::string name = stripBlanks(chosen);
@@ -252,11 +257,8 @@ void TestModel::saveAsRoutine()
         return;
     }
     lastDialogName_ = name;
-    if (designatesWorkingFile(name)) {
-        if (workingFile_ != NewTestFileName)
-            view_.showSaveTest();
+    if (designatesWorkingFile(name))
         return;
-    }
 
     const fs::path target = resolve(name);
     std::error_code ec;
@@ -294,8 +296,6 @@ void TestModel::saveAsRoutine()
     } catch (const std::exception& error) {
         prompts_.message(withReason("An error 0 on line 0 was detected.", error), "");
     }
-    if (workingFile_ != NewTestFileName)
-        view_.showSaveTest();
 }
 
 void TestModel::savefile()
@@ -348,6 +348,7 @@ void TestModel::newTest()
 
 void TestModel::closeTest()
 {
+    state_.lastMenuListed = header_.MenuListed;
     guarded([&] { keepShownEdits(); });
     guarded([&] { savetruefalse(); });
     guarded([&] {

@@ -39,6 +39,7 @@ TestModel::TestModel(AppState& state, Prompts& prompts, TestView& view)
     , view_(view)
 {
     header_.TestTitle = "untitled";
+    header_.MenuListed = state_.lastMenuListed;
     selectedCategories_.assign(static_cast<std::size_t>(std::max(0, state_.categories.CategoryCount)), true);
     recordBuffer_ = QuestionRecord {};
     guarded([&] { puttitle(); });

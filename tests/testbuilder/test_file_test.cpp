@@ -140,7 +140,7 @@ TEST_F(ModelFixture, ACancelledSaveDialogDeletesNothingAndSaysTheNameWasIllegal)
     EXPECT_EQ(folder.read("test.tmp"), before);
     EXPECT_EQ(model->WorkingFile(), "test.tmp");
     EXPECT_FALSE(model->Unsaved());
-    EXPECT_FALSE(view.saveTestShown);
+    EXPECT_TRUE(view.saveTestShown); // offered after every Save As, as the menu rules have it
 }
 
 TEST_F(ModelFixture, ASaveIntoAMissingFolderIsAnIllegalName)
@@ -187,7 +187,7 @@ TEST_P(ExportNameTest, ANameEndingInTxtExportsInAnyLetterCase)
     EXPECT_EQ(text.rfind("untitled\r\n\r\n\r\n", 0), 0u);
     EXPECT_EQ(model->WorkingFile(), "test.tmp");
     EXPECT_FALSE(model->Unsaved());
-    EXPECT_FALSE(view.saveTestShown);
+    EXPECT_TRUE(view.saveTestShown);
     EXPECT_TRUE(messages().empty());
     // Exported only: closing asks nothing and discards the test.
     model->closeTest();
@@ -401,6 +401,17 @@ TEST_F(ModelFixture, DialogNamesInTheFileSystemsSpellingBecomeProgramText)
     EXPECT_EQ(model->WorkingFile(),
         "\xDC"
         "bung.dsq");
+}
+
+TEST_F(ModelFixture, TheMenuFlagCarriesIntoTheNextWindowsNewTestButNotIntoNewTest)
+{
+    model->acceptDescription("quiz", "", "", 1);
+    model->closeTest();
+    model = std::make_unique<TestModel>(*state, prompts, view);
+    EXPECT_EQ(model->header().MenuListed, 1);
+    EXPECT_EQ(folder.read("test.tmp").substr(2000, 12), "1           ");
+    model->newTest();
+    EXPECT_EQ(model->header().MenuListed, 0);
 }
 
 } // namespace
