@@ -6,6 +6,7 @@
 #include "startup/app_state.h"
 #include "startup/startup_loader.h"
 #include "support/fake_prompts.h"
+#include "support/quiet_view.h"
 #include "support/temp_folder.h"
 #include "testbuilder/test_model.h"
 #include "testbuilder/test_window.h"
@@ -20,18 +21,10 @@
 #include <vector>
 
 using tb::testing::FakePrompts;
+using tb::testing::QuietView;
 using tb::testing::TempFolder;
 
 namespace {
-
-class NullView final : public tb::TestView {
-public:
-    void showFields(const std::string&, const std::string&, const std::string&) override { }
-    void setCountText(const std::string&) override { }
-    void setTitleLabel(const std::string&) override { }
-    void applyStatus(const tb::ButtonStatus&) override { }
-    void showSaveTest() override { }
-};
 
 struct Workspace {
     TempFolder folder;
@@ -73,7 +66,7 @@ BENCHMARK(BM_WindowCreate99)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_ModelCreate99(benchmark::State& st)
 {
     Workspace w;
-    NullView view;
+    QuietView view;
     tb::TestModel model(*w.state, w.prompts, view);
     model.setSelectedCategories(std::vector<bool>(static_cast<std::size_t>(w.state->categories.CategoryCount), true));
     for (auto _ : st) {

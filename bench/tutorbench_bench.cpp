@@ -9,6 +9,7 @@
 #include "startup/app_state.h"
 #include "startup/startup_loader.h"
 #include "support/fake_prompts.h"
+#include "support/quiet_view.h"
 #include "support/temp_folder.h"
 #include "testbuilder/test_model.h"
 
@@ -21,25 +22,17 @@
 
 namespace fs = std::filesystem;
 using tb::testing::FakePrompts;
+using tb::testing::QuietView;
 using tb::testing::TempFolder;
 
 namespace {
-
-class NullView final : public tb::TestView {
-public:
-    void showFields(const std::string&, const std::string&, const std::string&) override { }
-    void setCountText(const std::string&) override { }
-    void setTitleLabel(const std::string&) override { }
-    void applyStatus(const tb::ButtonStatus&) override { }
-    void showSaveTest() override { }
-};
 
 /// A folder holding the sample drug database, with the program's state loaded from it.
 struct Workspace {
     TempFolder folder;
     std::unique_ptr<tb::AppState> state;
     FakePrompts prompts;
-    NullView view;
+    QuietView view;
 
     Workspace()
     {

@@ -126,6 +126,16 @@ DrawnDrug drawDrug(AppState& state, const std::string& kind)
     return drawn;
 }
 
+// The three lines that explain the stock dose's conversion, when there is one.
+void appendConversionBlock(std::string& s, const std::string& explanation)
+{
+    if (explanation.empty())
+        return;
+    s += ConversionIntro + Br;
+    s += explanation + Br;
+    s += Br;
+}
+
 std::string problemFor(const std::string& kind, const DrawnDrug& drawn, const std::string& reason)
 {
     return "No " + kind + " question can be made from " + drugLabel(drawn.drug, drawn.record) + ": " + reason + ".";
@@ -193,11 +203,7 @@ std::string tabletSolutionText(const UnitTables& tables, const DrugRecord& drug,
     s += "Stock dose" + Br;
     s += "= Number of " + form + "s to be given" + Br;
     s += Br;
-    if (!plan.stock.explanation.empty()) {
-        s += ConversionIntro + Br;
-        s += plan.stock.explanation + Br;
-        s += Br;
-    }
+    appendConversionBlock(s, plan.stock.explanation);
     s += "The numbers are now placed in the formula:" + Br;
     s += Br;
     s += formatNumber(requiredDose) + " " + symbol + " (required dose)" + Br;
@@ -280,11 +286,7 @@ std::string fluidSolutionText(const UnitTables& tables, const DrugRecord& drug, 
     s += "Stock dose" + std::string(21, ' ') + "1" + std::string(7, ' ') + NoBreakSpace + Br;
     s += "= Volume to be given" + Br;
     s += Br;
-    if (!plan.stock.explanation.empty()) {
-        s += ConversionIntro + Br;
-        s += plan.stock.explanation + Br;
-        s += Br;
-    }
+    appendConversionBlock(s, plan.stock.explanation);
     s += "The numbers are now placed in the formula:" + Br;
     s += Br;
     s += formatNumber(requiredDose) + " " + symbol + " (required dose)" + padding + Br;

@@ -1,5 +1,6 @@
 #include "startup/app_state.h"
 #include "support/fake_prompts.h"
+#include "support/quiet_view.h"
 #include "support/temp_folder.h"
 #include "testbuilder/description_dialog.h"
 #include "testbuilder/test_model.h"
@@ -18,19 +19,10 @@
 using tb::DescriptionDialog;
 using tb::TestModel;
 using tb::testing::FakePrompts;
+using tb::testing::QuietView;
 using tb::testing::TempFolder;
 
 namespace {
-
-class NullView final : public tb::TestView {
-public:
-    void showFields(const std::string&, const std::string&, const std::string&) override { }
-    void setCountText(const std::string&) override { }
-    void setTitleLabel(const std::string& title) override { titleLabel = title; }
-    void applyStatus(const tb::ButtonStatus&) override { }
-    void showSaveTest() override { }
-    std::string titleLabel;
-};
 
 // Types each character as a key press carrying it, beyond Latin-1 as well.
 void typeText(QWidget* widget, const QString& text)
@@ -324,7 +316,7 @@ private:
     std::unique_ptr<TempFolder> folder_;
     std::unique_ptr<tb::AppState> state_;
     FakePrompts prompts_;
-    NullView view_;
+    QuietView view_;
     std::unique_ptr<TestModel> model_;
     tb::TestHeader original_;
     std::unique_ptr<DescriptionDialog> dialog_;

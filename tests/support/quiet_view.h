@@ -1,0 +1,21 @@
+#pragma once
+
+#include "testbuilder/test_model.h"
+
+#include <string>
+
+namespace tb::testing {
+
+/// A test view that shows nothing; it keeps only the title label it was given.
+class QuietView final : public TestView {
+public:
+    void showFields(const std::string&, const std::string&, const std::string&) override { }
+    void setCountText(const std::string&) override { }
+    void setTitleLabel(const std::string& title) override { titleLabel = title; }
+    void applyStatus(const ButtonStatus&) override { }
+    void showSaveTest() override { }
+
+    std::string titleLabel;
+};
+
+} // namespace tb::testing
