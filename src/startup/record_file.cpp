@@ -1,5 +1,6 @@
 #include "startup/record_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdio_ext.h>
@@ -115,7 +116,8 @@ bool RecordFile::read(long long n, std::string& out)
 
 std::size_t RecordFile::readMany(long long first, std::size_t count, std::string& out)
 {
-    out.assign(recordLength_ * count, '\0');
+    // The buffer is reused from call to call: only a short read's tail is cleared.
+    out.resize(recordLength_ * count);
     if (!file_)
         fail("is closed");
     if (count == 0)
@@ -134,6 +136,7 @@ std::size_t RecordFile::readMany(long long first, std::size_t count, std::string
     }
     const std::size_t records = (got + recordLength_ - 1) / recordLength_;
     out.resize(records * recordLength_);
+    std::fill(out.begin() + static_cast<std::ptrdiff_t>(got), out.end(), '\0');
     return records;
 }
 
