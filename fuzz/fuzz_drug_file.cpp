@@ -70,6 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     runEach(state.TabletIndex, makeTabletQuestion, "tablet");
     runEach(state.FluidIndex, makeFluidQuestion, "fluid");
+    fuzz::checkCreatedQuestions(state);
 
     // Deleting the first record leaves the others, whole, one place down.
     try {

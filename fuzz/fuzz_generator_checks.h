@@ -4,6 +4,10 @@
 // a question with a usable answer, or a reason that names the record.
 
 #include "questions/drug_questions.h"
+#include "quiet_view.h"
+#include "startup/number_format.h"
+#include "support/fake_prompts.h"
+#include "testbuilder/test_model.h"
 
 #include <cmath>
 #include <cstdio>
@@ -21,10 +25,34 @@ inline void checkDrugResult(const DrugQuestionResult& result, const char* kind)
         }
         if (!result.problem.empty())
             std::abort();
+
     } else if (result.problem.empty()) {
         std::fprintf(stderr, "%s generator gave neither a question nor a reason\n", kind);
         std::abort();
     }
+}
+
+/// Create Question with only the tablet and fluid boxes ticked: each question made is
+/// stored with an answer field that still says its number, in 12 characters.
+inline void checkCreatedQuestions(AppState& state)
+{
+    testing::FakePrompts prompts;
+    QuietView view;
+    TestModel model(state, prompts, view);
+    model.setCategoryTicked(0, false);
+    model.setCategoryTicked(3, false);
+    for (int k = 0; k < 3; ++k) {
+        // When nothing is made the reason is shown, and the buffer keeps the last question made.
+        model.createQuestions("1");
+        const double answer = model.lastGenerated().answer;
+        const std::string& stored = model.RecordBuffer().answerText;
+        if (answer > 0
+            && (stored.size() != AnswerWidth || !(std::fabs(readNumber(stored) - answer) <= 1e-5 * answer))) {
+            std::fprintf(stderr, "answer %.17g is stored as \"%s\"\n", answer, stored.c_str());
+            std::abort();
+        }
+    }
+    model.closeTest();
 }
 
 } // namespace tb::fuzz

@@ -87,5 +87,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         }
     }
+    fuzz::checkCreatedQuestions(state);
     return 0;
 }

@@ -10,10 +10,38 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace tb {
 
 namespace {
+
+// The answer field is 12 characters wide. Cutting a longer general form there is harmless
+// for a long fraction (0.0333333333), but would drop the exponent of a very small or very
+// large answer (3.33333333333333E-05 would read 3.3333333333): such an answer is rounded
+// to as many digits as fit beside its exponent instead.
+std::string storedAnswer(double answer)
+{
+    const std::string general = formatNumber(answer);
+    if (general.size() <= AnswerWidth || general.find('E') == std::string::npos)
+        return fitWidth(general, AnswerWidth);
+    for (int decimals = 13; decimals >= 0; --decimals) {
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, "%.*E", decimals, answer);
+        const std::string text = buffer;
+        const auto e = text.find('E');
+        std::string mantissa = text.substr(0, e);
+        if (mantissa.find('.') != std::string::npos) {
+            mantissa.erase(mantissa.find_last_not_of('0') + 1);
+            if (mantissa.back() == '.')
+                mantissa.pop_back();
+        }
+        const std::string shorter = mantissa + text.substr(e);
+        if (shorter.size() <= AnswerWidth)
+            return fitWidth(shorter, AnswerWidth);
+    }
+    return fitWidth(general, AnswerWidth);
+}
 
 // Metric and drop-rate questions are drawn again until they are not a repeat; after
 // this many draws the last one is taken, so a small pool can never hang the command.
@@ -287,7 +315,7 @@ void TestModel::createQuestions(const std::string& countText)
                 cleanQuestion_ = 0;
                 recordBuffer_.questionText = fitWidth(lastGenerated_.question, QuestionWidth);
                 recordBuffer_.solutionText = fitWidth(lastGenerated_.solution, SolutionWidth);
-                recordBuffer_.answerText = fitWidth(formatNumber(lastGenerated_.answer), AnswerWidth);
+                recordBuffer_.answerText = storedAnswer(lastGenerated_.answer);
                 showquestion1();
                 ++questionCount_;
                 currentQuestion_ = questionCount_;

@@ -2,7 +2,11 @@
 
 #include "drugdb/drug_file.h"
 #include "hardening_support.h"
+#include "startup/number_format.h"
 #include "startup/startup_loader.h"
+#include "support/fake_prompts.h"
+#include "testbuilder/model_fixture.h"
+#include "testbuilder/test_model.h"
 
 #include <gtest/gtest.h>
 
@@ -36,6 +40,35 @@ TEST(FuzzFinding, CategoryNameWithAQuoteReadsBackAfterTheRebuild)
     for (int k = 1; k <= 3; ++k)
         EXPECT_EQ(
             reread.CategoryCode[static_cast<std::size_t>(k)], categories.CategoryCode[static_cast<std::size_t>(k)]);
+}
+
+// fuzz_drug_file: the answer is stored in 12 characters, and cutting its general form there
+// dropped the exponent of a small answer: 3.33333333333333E-05 ml was stored, and shown to
+// the student, as 3.3333333333. A fluid dose step typed as 0.01 mg for a 300 mg/ml
+// solution gives such an answer.
+TEST(FuzzFinding, ASmallAnswerKeepsItsExponentInTwelveCharacters)
+{
+    TempFolder folder;
+    folder.write("MXDBASE.FIL", dataFile({ drug("concentrate", Solution, 300, 1, 1, 0.01, 10, 0.01) }));
+    folder.write("mxdbs1.idx", "\r\n");
+    folder.write("mxdbs2.idx", "1\r\n1,1\r\n");
+    folder.write("mxcat.idx", "1\r\n\"Analgesics          \",1\r\n");
+    FakePrompts prompts;
+    FakeView view;
+    AppState state(std::make_unique<ScriptedRandom>(std::vector<double> { 0.0 }), folder.path());
+    ASSERT_FALSE(loadStartupFiles(state).has_value());
+    TestModel model(state, prompts, view);
+    for (int box : { 0, 1, 3 })
+        model.setCategoryTicked(box, false);
+    model.createQuestions("1");
+    ASSERT_TRUE(prompts.messages.empty()) << prompts.messages[0].text;
+    ASSERT_EQ(model.QuestionCount(), 1);
+    const double answer = model.lastGenerated().answer;
+    EXPECT_NEAR(answer, 0.01 / 300, 1e-15);
+    const std::string stored = model.RecordBuffer().answerText;
+    EXPECT_EQ(stored.size(), AnswerWidth);
+    EXPECT_NEAR(readNumber(stored), answer, 1e-6 * answer) << stored;
+    EXPECT_EQ(stored, "3.333333E-05");
 }
 
 } // namespace
