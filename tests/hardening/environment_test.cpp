@@ -3,6 +3,7 @@
 // folder, and file names with letters outside plain ASCII. Each gives a clear message
 // naming the file and loses nothing.
 
+#include "drugdb/drug_editor.h"
 #include "drugdb/drug_file.h"
 #include "hardening_support.h"
 #include "startup/settings.h"
@@ -113,6 +114,30 @@ TEST(BlockedScratchName, CompactionRebuildAndQuestionDeleteReportAndKeepTheFiles
         EXPECT_EQ(rig.model.QuestionCount(), 3);
         rig.model.closeTest();
     }
+    EXPECT_EQ(imageOf(folder.path()), before);
+}
+
+TEST(BlockedScratchName, DrugEditorReportsAFailedDeleteAndRebuildAndKeepsTheData)
+{
+    TempFolder folder;
+    writeDrugFolder(folder);
+    for (const char* name : { "MXDBASE.TMP", "mxdbs1.idx.new" })
+        fs::create_directory(folder / name);
+    const FolderImage before = imageOf(folder.path());
+    FakePrompts prompts;
+    AppState state(std::make_unique<ScriptedRandom>(), folder.path());
+    DrugEditor editor(state, prompts);
+    ASSERT_TRUE(editor.Form_Load());
+    editor.Command1_Click(2);
+    editor.Delete_Click();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_NE(prompts.messages[0].text.find("MXDBASE"), std::string::npos) << prompts.messages[0].text;
+    EXPECT_EQ(editor.RecordTotal, 3);
+    EXPECT_EQ(trimmedRight(editor.screen.Text1), "alpha");
+    // Closing: the rebuild cannot write, says so, and the window still closes.
+    EXPECT_TRUE(editor.Form_Unload());
+    ASSERT_EQ(prompts.messages.size(), 2u);
+    EXPECT_NE(prompts.messages[1].text.find("mxdbs1.idx"), std::string::npos) << prompts.messages[1].text;
     EXPECT_EQ(imageOf(folder.path()), before);
 }
 
