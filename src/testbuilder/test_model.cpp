@@ -17,14 +17,17 @@ namespace tb {
 namespace {
 
 // The answer field is 12 characters wide. Cutting a longer general form there is harmless
-// for a long fraction (0.0333333333), but would drop the exponent of a very small or very
-// large answer (3.33333333333333E-05 would read 3.3333333333): such an answer is rounded
-// to as many digits as fit beside its exponent instead.
+// for a long fraction (0.0333333333), but would drop the exponent of a very small answer
+// (3.33333333333333E-05 would read 3.3333333333) or the last digits of a very large one
+// (35184372135424 would read 351843721354): such an answer is rounded to as many digits
+// as fit beside an exponent instead.
 std::string storedAnswer(double answer)
 {
     const std::string general = formatNumber(answer);
-    if (general.size() <= AnswerWidth || general.find('E') == std::string::npos)
-        return fitWidth(general, AnswerWidth);
+    const std::string cut = general.substr(0, AnswerWidth);
+    if (general.size() <= AnswerWidth || !std::isfinite(answer)
+        || std::fabs(readNumber(cut) - answer) <= 1e-6 * std::fabs(answer))
+        return fitWidth(cut, AnswerWidth);
     for (int decimals = 13; decimals >= 0; --decimals) {
         char buffer[64];
         std::snprintf(buffer, sizeof buffer, "%.*E", decimals, answer);

@@ -7,7 +7,7 @@
 #include "startup/settings.h"
 #include "startup/startup_loader.h"
 #include "support/fake_prompts.h"
-#include "testbuilder/model_fixture.h"
+#include "support/quiet_view.h"
 #include "testbuilder/test_model.h"
 
 #include <gtest/gtest.h>
@@ -53,7 +53,7 @@ TEST_P(BadTestFile, OpensWhatIsWholeOrNamesTheFileAndKeepsIt)
     const std::string bytes = c.bytes();
     folder.write("given.dsq", bytes);
     FakePrompts prompts;
-    FakeView view;
+    QuietView view;
     AppState state(std::make_unique<ScriptedRandom>(), folder.path());
     TestModel model(state, prompts, view);
     prompts.fileNames.push_back("given.dsq");
@@ -125,7 +125,7 @@ TEST(BadTestFileOther, MoreRecordsThanACountCanHoldIsRefusedWithoutReadingThem)
     // A sparse file of 40 000 records: the count of a test is a 16-bit number.
     fs::resize_file(folder / "huge.dsq", 40000ull * TestRecordLength);
     FakePrompts prompts;
-    FakeView view;
+    QuietView view;
     AppState state(std::make_unique<ScriptedRandom>(), folder.path());
     TestModel model(state, prompts, view);
     prompts.fileNames = { "huge.dsq" };
@@ -141,7 +141,7 @@ TEST(BadTestFileOther, AFolderNamedLikeATestIsNotOpenedNorListed)
     TempFolder folder;
     fs::create_directory(folder / "folder.dsq");
     FakePrompts prompts;
-    FakeView view;
+    QuietView view;
     AppState state(std::make_unique<ScriptedRandom>(), folder.path());
     TestModel model(state, prompts, view);
     prompts.fileNames = { "folder.dsq", "folder.dsq" };

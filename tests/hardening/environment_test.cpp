@@ -9,7 +9,7 @@
 #include "startup/settings.h"
 #include "startup/startup_loader.h"
 #include "support/fake_prompts.h"
-#include "testbuilder/model_fixture.h"
+#include "support/quiet_view.h"
 #include "testbuilder/test_model.h"
 
 #include <gtest/gtest.h>
@@ -64,7 +64,7 @@ struct Rig {
     {
     }
     FakePrompts prompts;
-    FakeView view;
+    QuietView view;
     AppState state;
     TestModel model;
 };

@@ -5,7 +5,7 @@
 #include "startup/number_format.h"
 #include "startup/startup_loader.h"
 #include "support/fake_prompts.h"
-#include "testbuilder/model_fixture.h"
+#include "support/quiet_view.h"
 #include "testbuilder/test_model.h"
 
 #include <gtest/gtest.h>
@@ -54,7 +54,7 @@ TEST(FuzzFinding, ASmallAnswerKeepsItsExponentInTwelveCharacters)
     folder.write("mxdbs2.idx", "1\r\n1,1\r\n");
     folder.write("mxcat.idx", "1\r\n\"Analgesics          \",1\r\n");
     FakePrompts prompts;
-    FakeView view;
+    QuietView view;
     AppState state(std::make_unique<ScriptedRandom>(std::vector<double> { 0.0 }), folder.path());
     ASSERT_FALSE(loadStartupFiles(state).has_value());
     TestModel model(state, prompts, view);
@@ -69,6 +69,33 @@ TEST(FuzzFinding, ASmallAnswerKeepsItsExponentInTwelveCharacters)
     EXPECT_EQ(stored.size(), AnswerWidth);
     EXPECT_NEAR(readNumber(stored), answer, 1e-6 * answer) << stored;
     EXPECT_EQ(stored, "3.333333E-05");
+}
+
+// fuzz_drug_file: a nonsensical record (a strength of 1E-300 mg) gave a fluid answer of
+// 35184372135424 ml, stored as 351843721354. Whatever the question says, its answer field
+// says its number.
+TEST(FuzzFinding, AHugeAnswerIsStoredWithAnExponentRatherThanCut)
+{
+    TempFolder folder;
+    folder.write("MXDBASE.FIL", dataFile({ drug("nonsense", Solution, 1, 35184372135424.0, 1, 1, 10, 1) }));
+    folder.write("mxdbs1.idx", "\r\n");
+    folder.write("mxdbs2.idx", "1\r\n1,1\r\n");
+    folder.write("mxcat.idx", "1\r\n\"Analgesics          \",1\r\n");
+    FakePrompts prompts;
+    QuietView view;
+    AppState state(std::make_unique<ScriptedRandom>(std::vector<double> { 0.0 }), folder.path());
+    ASSERT_FALSE(loadStartupFiles(state).has_value());
+    TestModel model(state, prompts, view);
+    for (int box : { 0, 1, 3 })
+        model.setCategoryTicked(box, false);
+    model.createQuestions("1");
+    ASSERT_EQ(model.QuestionCount(), 1) << (prompts.messages.empty() ? "" : prompts.messages[0].text);
+    const double answer = model.lastGenerated().answer;
+    ASSERT_GT(answer, 1e12);
+    const std::string stored = model.RecordBuffer().answerText;
+    EXPECT_NEAR(readNumber(stored), answer, 1e-6 * answer) << stored;
+    // An ordinary long fraction is still cut as before.
+    EXPECT_EQ(fitWidth(formatNumber(1.0 / 30), AnswerWidth), "0.0333333333");
 }
 
 } // namespace

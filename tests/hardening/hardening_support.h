@@ -143,6 +143,18 @@ private:
     std::filesystem::path folder_;
 };
 
+/// Uniform draws that look random but are the same on every run.
+inline std::vector<double> spreadDraws(std::size_t n = 4999)
+{
+    std::vector<double> values;
+    std::uint64_t x = 88172645463325252ULL;
+    for (std::size_t i = 0; i < n; ++i) {
+        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+        values.push_back(static_cast<double>(x >> 11) / 9007199254740992.0);
+    }
+    return values;
+}
+
 /// A drug with one preparation, in milligrams, in category `category`.
 inline DrugRecord drug(const std::string& name, int form, double strength, double volume, int category, double low = 1,
     double high = 100, double increment = 1)

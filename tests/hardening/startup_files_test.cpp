@@ -6,7 +6,7 @@
 #include "hardening_support.h"
 #include "questions/drug_questions.h"
 #include "startup/startup_loader.h"
-#include "testbuilder/model_fixture.h"
+#include "support/quiet_view.h"
 
 #include <gtest/gtest.h>
 
@@ -90,7 +90,7 @@ TEST(LargestIndex, ThirtyTwoThousandEntriesLoadAndEveryOneIsAReportOrAQuestion)
     folder.write("mxdbs1.idx", manyEntries(32767));
     folder.write("mxdbs2.idx", "\r\n");
     folder.write("mxcat.idx", "1\r\n\"Analgesics          \",1\r\n");
-    AppState state(std::make_unique<ScriptedRandom>(spreadScript()), folder.path());
+    AppState state(std::make_unique<ScriptedRandom>(spreadDraws()), folder.path());
     ASSERT_FALSE(loadStartupFiles(state).has_value());
     EXPECT_EQ(state.TabletIndex.count, 32767);
     ASSERT_EQ(state.CandidateRecords.size(), 32768u);

@@ -6,7 +6,7 @@
 
 #include "hardening_support.h"
 #include "support/fake_prompts.h"
-#include "testbuilder/model_fixture.h"
+#include "support/quiet_view.h"
 #include "testbuilder/test_model.h"
 
 #include <gtest/gtest.h>
@@ -42,7 +42,7 @@ struct Rig {
         model.openTest();
     }
     FakePrompts prompts;
-    FakeView view;
+    QuietView view;
     AppState state;
     TestModel model;
 };
