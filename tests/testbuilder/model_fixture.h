@@ -1,5 +1,6 @@
 #pragma once
 
+#include "startup/startup_loader.h"
 #include "support/fake_prompts.h"
 #include "support/temp_folder.h"
 #include "testbuilder/test_model.h"
@@ -15,33 +16,21 @@ namespace tb::testing {
 /// Records what the model asked the window to show.
 class FakeView final : public TestView {
 public:
-    void showFields(const std::string& q, const std::string& s, const std::string& a) override
-    {
-        shown.push_back({ q, s, a });
-    }
+    void showFields(const std::string&, const std::string&, const std::string&) override { }
     void setCountText(const std::string& text) override { countTexts.push_back(text); }
-    void setTitleLabel(const std::string& title) override { titles.push_back(title); }
-    void applyStatus(const ButtonStatus& s) override { status = s, ++statusCount; }
+    void setTitleLabel(const std::string&) override { }
+    void applyStatus(const ButtonStatus& s) override { status = s; }
     void showSaveTest() override { saveTestShown = true; }
 
-    std::vector<std::array<std::string, 3>> shown;
     std::vector<std::string> countTexts;
-    std::vector<std::string> titles;
     ButtonStatus status;
-    int statusCount = 0;
     bool saveTestShown = false;
 };
 
-/// Uniform values that look random but are the same on every run.
-inline std::vector<double> spreadScript(std::size_t n = 4999)
+/// The header record of a new test.
+inline std::string untitledHeader()
 {
-    std::vector<double> values;
-    std::uint64_t x = 88172645463325252ULL;
-    for (std::size_t i = 0; i < n; ++i) {
-        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
-        values.push_back(static_cast<double>(x >> 11) / 9007199254740992.0);
-    }
-    return values;
+    return "untitled" + std::string(792, ' ') + std::string(1200, ' ') + "0" + std::string(11, ' ');
 }
 
 /// A model on a new test in a temporary folder, with scripted draws and prompts.
@@ -49,13 +38,24 @@ class ModelFixture : public ::testing::Test {
 protected:
     ModelFixture()
     {
-        auto random = std::make_unique<ScriptedRandom>(spreadScript());
-        random_ = random.get();
-        state = std::make_unique<AppState>(std::move(random), folder.path());
+        std::vector<double> draws; // uniform-looking values, the same on every run
+        for (std::uint64_t i = 0, x = 88172645463325252ULL; i < 4999; ++i) {
+            x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+            draws.push_back(static_cast<double>(x >> 11) / 9007199254740992.0);
+        }
+        state = std::make_unique<AppState>(std::make_unique<ScriptedRandom>(draws), folder.path());
         model = std::make_unique<TestModel>(*state, prompts, view);
     }
 
-    /// Types question i into the shown question (question, solution and answer fields).
+    /// The sample drug database, loaded as start-up loads it.
+    void loadSampleDatabase()
+    {
+        folder.copySampleDatabase(TB_SAMPLE_DIR);
+        const auto problem = loadStartupFiles(*state);
+        ASSERT_FALSE(problem) << problem->message;
+        model = std::make_unique<TestModel>(*state, prompts, view);
+    }
+
     void type(const std::string& question, const std::string& solution, const std::string& answer)
     {
         model->setField(0, question);
@@ -64,8 +64,7 @@ protected:
         model->keyTyped();
     }
 
-    /// Types n questions "Question k" / "Solution k" / "k" by stepping forward; the last
-    /// one is stored by a step back and forth.
+    /// Types "Question k" / "Solution k" / "k" for k = 1..n, stepping forward between them.
     void typeQuestions(int n)
     {
         for (int k = 1; k <= n; ++k) {
@@ -76,31 +75,30 @@ protected:
         model->save();
     }
 
-    /// Only the given category boxes (codes 1..4) ticked.
-    void tickOnly(std::initializer_list<int> codes)
+    /// Only the category box of code (1..4) ticked.
+    void tickOnly(int code)
     {
+        model->setCategoryTicked(code - 1, true);
         for (int box = 0; box < 4; ++box)
-            model->setCategoryTicked(box, true);
-        for (int box = 0; box < 4; ++box) {
-            bool wanted = false;
-            for (int code : codes)
-                wanted = wanted || code == box + 1;
-            model->setCategoryTicked(box, wanted);
-        }
+            model->setCategoryTicked(box, box == code - 1);
     }
 
-    /// Record n (from 1) of a file in the folder.
+    /// Record n (from 1) of a file.
     std::string record(const std::string& file, int n) const
     {
         return folder.read(file).substr(static_cast<std::size_t>(n - 1) * TestRecordLength, TestRecordLength);
     }
 
-    const std::vector<FakePrompts::Message>& messages() const { return prompts.messages; }
+    /// The test exported as text.
+    std::string exported()
+    {
+        model->saveastextfile(folder / "out.txt");
+        return folder.read("out.txt");
+    }
 
     TempFolder folder;
     FakePrompts prompts;
     FakeView view;
-    ScriptedRandom* random_ = nullptr;
     std::unique_ptr<AppState> state;
     std::unique_ptr<TestModel> model;
 };
