@@ -1,12 +1,13 @@
 #include "drugdb/drug_file.h"
 
 #include "startup/file_error.h"
+#include "startup/startup_loader.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <bit>
-#include <cstring>
+#include <tuple>
 
 namespace tb {
 namespace {
@@ -14,24 +15,17 @@ namespace {
 using testing::TempFolder;
 namespace fs = std::filesystem;
 
-double doubleAt(const std::string& bytes, std::size_t offset)
+double valueAt(const std::string& bytes, std::size_t offset, bool isDouble)
 {
     std::uint64_t bits = 0;
-    for (int i = 0; i < 8; ++i)
-        bits |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[offset + i])) << (8 * i);
-    return std::bit_cast<double>(bits);
+    for (std::size_t i = 0; i < (isDouble ? 8u : 2u); ++i)
+        bits |= std::uint64_t { static_cast<unsigned char>(bytes[offset + i]) } << (8 * i);
+    return isDouble ? std::bit_cast<double>(bits) : static_cast<std::int16_t>(bits);
 }
 
-int int16At(const std::string& bytes, std::size_t offset)
+TEST(DrugRecordLayout, EveryFieldAtItsOffset)
 {
-    const auto lo = static_cast<unsigned char>(bytes[offset]);
-    const auto hi = static_cast<unsigned char>(bytes[offset + 1]);
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(lo | (hi << 8)));
-}
-
-/// A record in which every field holds a value of its own, so that a field at a wrong offset shows.
-DrugRecord distinctRecord()
-{
+    // Every field holds a value of its own, so that a field at a wrong offset shows.
     DrugRecord r;
     r.GenericName = "paracetamol";
     r.TradeName = { "Panadol", "Calpol" };
@@ -40,246 +34,210 @@ DrugRecord distinctRecord()
     r.DoseRangeHigh = 2.5;
     r.DoseRangeHighUnit = 3;
     r.FluidIncrement = 0.025;
-    for (int i = 0; i < 5; ++i) {
-        const auto s = static_cast<std::size_t>(i);
-        r.HalfTablet[s] = static_cast<std::int16_t>(i % 2);
-        r.FormCode[s] = static_cast<std::int16_t>(i == 4 ? -1 : 2 * i + 1);
-        r.Strength[s] = 100.0 + i;
-        r.StrengthUnit[s] = static_cast<std::int16_t>(i + 3);
-        r.Volume[s] = 5.0 * i;
-        r.VolumeUnit[s] = 6;
-    }
+    r.HalfTablet = { 0, 1, 0, 1, 0 };
+    r.FormCode = { 1, 3, 5, 7, -1 };
+    r.Strength = { 100, 101, 102, 103, 104 };
+    r.StrengthUnit = { 3, 4, 5, 6, 7 };
+    r.Volume = { 0, 5, 10, 15, 20 };
+    r.VolumeUnit = { 6, 6, 6, 6, 6 };
     r.DrugCategory = 12;
-    return r;
-}
-
-TEST(DrugRecordLayout, EveryFieldAtItsOffset)
-{
-    const std::string b = distinctRecord().pack();
+    const std::string b = r.pack();
     ASSERT_EQ(b.size(), 240u);
-    EXPECT_EQ(b.substr(0, 30), "paracetamol" + std::string(19, ' '));
-    EXPECT_EQ(b.substr(30, 30), "Panadol" + std::string(23, ' '));
-    EXPECT_EQ(b.substr(60, 30), "Calpol" + std::string(24, ' '));
-    EXPECT_EQ(b.substr(90, 8), std::string("\0\0\0\0\0\0\xF0\x3F", 8)); // 1.0, little-endian
-    EXPECT_EQ(int16At(b, 98), 6);
-    EXPECT_EQ(doubleAt(b, 100), 2.5);
-    EXPECT_EQ(int16At(b, 108), 3);
-    EXPECT_EQ(doubleAt(b, 110), 0.025);
-    for (std::size_t i = 0; i < 5; ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(int16At(b, 118 + 2 * i), static_cast<int>(i % 2));
-        EXPECT_EQ(int16At(b, 128 + 2 * i), i == 4 ? -1 : static_cast<int>(2 * i + 1));
-        EXPECT_EQ(doubleAt(b, 138 + 8 * i), 100.0 + static_cast<double>(i));
-        EXPECT_EQ(int16At(b, 178 + 2 * i), static_cast<int>(i + 3));
-        EXPECT_EQ(doubleAt(b, 188 + 8 * i), 5.0 * static_cast<double>(i));
-        EXPECT_EQ(int16At(b, 228 + 2 * i), 6);
-    }
-    EXPECT_EQ(b.substr(136, 2), "\xFF\xFF"); // FormCode(4) = -1
-    EXPECT_EQ(int16At(b, 238), 12);
+    EXPECT_EQ(b.substr(0, 90),
+        "paracetamol" + std::string(19, ' ') + "Panadol" + std::string(23, ' ') + "Calpol" + std::string(24, ' '));
+
+    // offset, whether a double, then the value of each element (elements side by side)
+    const std::tuple<std::size_t, bool, std::vector<double>> fields[]
+        = { { 90, true, { 1.0 } }, { 98, false, { 6 } }, { 100, true, { 2.5 } }, { 108, false, { 3 } },
+              { 110, true, { 0.025 } }, { 118, false, { 0, 1, 0, 1, 0 } }, { 128, false, { 1, 3, 5, 7, -1 } },
+              { 138, true, { 100, 101, 102, 103, 104 } }, { 178, false, { 3, 4, 5, 6, 7 } },
+              { 188, true, { 0, 5, 10, 15, 20 } }, { 228, false, { 6, 6, 6, 6, 6 } }, { 238, false, { 12 } } };
+    for (const auto& [offset, isDouble, values] : fields)
+        for (std::size_t i = 0; i < values.size(); ++i)
+            EXPECT_EQ(valueAt(b, offset + i * (isDouble ? 8 : 2), isDouble), values[i]) << offset << " element " << i;
+    EXPECT_EQ(DrugRecord::unpack(b).pack(), b);
 }
 
-TEST(DrugRecordLayout, RoundTripAndLongNames)
+TEST(DrugRecordTotal, LengthDividedBy240RoundedHalfToEven)
 {
-    DrugRecord r = distinctRecord();
-    r.GenericName = std::string(35, 'x');
-    const DrugRecord back = DrugRecord::unpack(r.pack());
-    EXPECT_EQ(back.GenericName, std::string(30, 'x'));
-    EXPECT_EQ(trimmedRight(back.TradeName[1]), "Calpol");
-    EXPECT_EQ(back.pack(), r.pack());
-    EXPECT_TRUE(DrugRecord::unpack(std::string(240, '\0')).isBlank());
-    EXPECT_TRUE(DrugRecord::unpack(std::string(240, ' ')).isBlank());
+    const std::pair<std::uint64_t, int> cases[] = { { 0, 1 }, { 119, 1 }, { 120, 1 }, { 240, 1 }, { 359, 1 },
+        { 360, 2 }, { 600, 2 }, { 601, 3 }, { 840, 4 }, { 1080, 4 }, { 1200, 5 } };
+    for (const auto& [bytes, total] : cases)
+        EXPECT_EQ(recordTotalFor(bytes), total) << bytes << " bytes";
 }
 
-struct TotalCase {
-    std::uint64_t bytes;
-    int total;
-};
-
-class RecordTotalTest : public ::testing::TestWithParam<TotalCase> { };
-
-TEST_P(RecordTotalTest, LengthDividedBy240RoundedHalfToEven)
-{
-    EXPECT_EQ(recordTotalFor(GetParam().bytes), GetParam().total);
-}
-
-INSTANTIATE_TEST_SUITE_P(Lengths, RecordTotalTest,
-    ::testing::Values(TotalCase { 0, 1 }, TotalCase { 100, 1 }, TotalCase { 120, 1 }, TotalCase { 121, 1 },
-        TotalCase { 240, 1 }, TotalCase { 359, 1 }, TotalCase { 360, 2 }, TotalCase { 361, 2 }, TotalCase { 480, 2 },
-        TotalCase { 600, 2 }, TotalCase { 601, 3 }, TotalCase { 840, 4 }, TotalCase { 1080, 4 },
-        TotalCase { 1200, 5 }));
-
-DrugRecord named(const std::string& name)
+DrugRecord drug(const std::string& name, std::int16_t category,
+    std::initializer_list<std::tuple<std::size_t, std::int16_t, double>> slots)
 {
     DrugRecord r;
     r.GenericName = name;
     r.DoseRangeLow = 1;
     r.DoseRangeHigh = 2;
-    r.Strength[0] = 1;
+    r.FluidIncrement = 1;
+    r.DrugCategory = category;
+    for (const auto& [i, form, strength] : slots)
+        std::tie(r.FormCode[i], r.Strength[i], r.Volume[i]) = std::tuple(form, strength, 5.0);
     return r;
 }
 
-class DrugFileTest : public ::testing::Test {
-protected:
-    void writeFive()
+std::string packed(std::initializer_list<int> numbers)
+{
+    std::string bytes;
+    for (int n : numbers)
+        bytes += drug("drug" + std::to_string(n), 1, { { 0, Tablet, 1 } }).pack();
+    return bytes;
+}
+
+TEST(DrugFile, EmptyFileHoldsOneBlankRecordAndDeletingTheOnlyRecordEmptiesIt)
+{
+    TempFolder folder;
     {
-        DrugFile file(folder_.path());
-        for (int n = 1; n <= 5; ++n)
-            file.write(n, named("drug" + std::to_string(n)));
-    }
-    std::string packed(std::initializer_list<int> numbers) const
-    {
-        std::string bytes;
-        for (int n : numbers)
-            bytes += named("drug" + std::to_string(n)).pack();
-        return bytes;
-    }
-    bool exists(const char* name) const { return fs::exists(folder_ / name); }
-
-    TempFolder folder_;
-};
-
-TEST_F(DrugFileTest, MissingFileIsCreatedEmptyAndHoldsOneBlankRecord)
-{
-    DrugFile file(folder_.path());
-    EXPECT_TRUE(exists("MXDBASE.FIL"));
-    EXPECT_EQ(file.RecordTotal(), 1);
-    EXPECT_TRUE(file.read(1).isBlank());
-    EXPECT_TRUE(file.read(40).isBlank());
-    EXPECT_EQ(file.read(40).DoseRangeHigh, 0.0);
-    EXPECT_EQ(folder_.read("MXDBASE.FIL"), "");
-}
-
-TEST_F(DrugFileTest, WritesExtendOneRecordAtATime)
-{
-    DrugFile file(folder_.path());
-    file.write(1, named("a"));
-    file.write(2, named("b"));
-    EXPECT_EQ(file.RecordTotal(), 2);
-    EXPECT_THROW(file.write(4, named("d")), FileError);
-    EXPECT_EQ(file.RecordTotal(), 2);
-    try {
-        file.write(32768, named("x"));
-        FAIL() << "record 32768 was written";
-    } catch (const FileError& e) {
-        EXPECT_NE(std::string(e.what()).find("32767"), std::string::npos);
-    }
-    EXPECT_EQ(trimmedRight(file.read(2).GenericName), "b");
-    EXPECT_EQ(folder_.read("MXDBASE.FIL").size(), 480u);
-}
-
-TEST_F(DrugFileTest, FileNameFoundWithoutRegardToCase)
-{
-    folder_.write("mxdbase.fil", named("lower").pack());
-    DrugFile file(folder_.path());
-    EXPECT_EQ(trimmedRight(file.read(1).GenericName), "lower");
-    EXPECT_EQ(file.path().filename(), "mxdbase.fil");
-}
-
-TEST_F(DrugFileTest, DeleteThreeOfFive)
-{
-    writeFive();
-    // A scratch file left by an interrupted delete, longer than the result, must not leak into it.
-    folder_.write("MXDBASE.TMP", std::string(7 * 240, 'J'));
-    DrugFile file(folder_.path());
-    file.deleteRecord(3);
-    EXPECT_EQ(file.RecordTotal(), 4);
-    EXPECT_EQ(folder_.read("MXDBASE.FIL"), packed({ 1, 2, 4, 5 }));
-    EXPECT_FALSE(exists("MXDBASE.TMP"));
-    EXPECT_EQ(trimmedRight(file.read(3).GenericName), "drug4");
-    file.write(5, named("drug6")); // still open for writing
-    EXPECT_EQ(file.RecordTotal(), 5);
-}
-
-TEST_F(DrugFileTest, DeleteFirstAndLast)
-{
-    writeFive();
-    DrugFile file(folder_.path());
-    file.deleteRecord(5);
-    file.deleteRecord(1);
-    EXPECT_EQ(folder_.read("MXDBASE.FIL"), packed({ 2, 3, 4 }));
-}
-
-TEST_F(DrugFileTest, DeletingTheOnlyRecordLeavesAnEmptyFile)
-{
-    {
-        DrugFile file(folder_.path());
-        file.write(1, named("only"));
+        DrugFile file(folder.path());
+        EXPECT_EQ(file.RecordTotal(), 1);
+        EXPECT_TRUE(file.read(1).isBlank());
+        file.write(1, DrugRecord::unpack(packed({ 1 })));
+        EXPECT_TRUE(file.read(40).isBlank()); // past the end
+        EXPECT_THROW(file.write(3, DrugRecord {}), FileError);
+        EXPECT_EQ(folder.read("MXDBASE.FIL"), packed({ 1 }));
         file.deleteRecord(1);
         EXPECT_EQ(file.RecordTotal(), 1);
         EXPECT_TRUE(file.read(1).isBlank());
         file.deleteRecord(1); // the blank record of an empty file: nothing to lose
-        EXPECT_EQ(file.RecordTotal(), 1);
     }
-    EXPECT_EQ(folder_.read("MXDBASE.FIL"), "");
-    EXPECT_FALSE(exists("MXDBASE.TMP"));
+    EXPECT_EQ(folder.read("MXDBASE.FIL"), "");
+    EXPECT_FALSE(fs::exists(folder / "MXDBASE.TMP"));
 }
 
-TEST_F(DrugFileTest, DeleteOutsideTheFileChangesNothing)
+TEST(DrugFile, RecordsStopAt32767)
 {
-    writeFive();
-    DrugFile file(folder_.path());
-    EXPECT_THROW(file.deleteRecord(0), FileError);
-    EXPECT_THROW(file.deleteRecord(6), FileError);
-    EXPECT_EQ(folder_.read("MXDBASE.FIL"), packed({ 1, 2, 3, 4, 5 }));
+    TempFolder folder;
+    folder.write("MXDBASE.FIL", "");
+    fs::resize_file(folder / "MXDBASE.FIL", std::uintmax_t { MaxDrugRecords - 1 } * 240);
+    DrugFile file(folder.path());
+    file.write(MaxDrugRecords, DrugRecord::unpack(packed({ 1 })));
+    EXPECT_EQ(file.RecordTotal(), 32767);
+    EXPECT_THROW(file.write(MaxDrugRecords + 1, DrugRecord::unpack(packed({ 1 }))), FileError);
+    EXPECT_EQ(fs::file_size(folder / "MXDBASE.FIL"), 32767u * 240);
 }
 
-TEST_F(DrugFileTest, ReadForGenerators)
+TEST(DrugFile, DeleteThreeOfFive)
 {
-    bool present = true;
-    EXPECT_THROW(readDrugRecord(folder_.path(), 1, present), FileError);
-    writeFive();
-    EXPECT_EQ(trimmedRight(readDrugRecord(folder_.path(), 4, present).GenericName), "drug4");
-    EXPECT_TRUE(present);
-    EXPECT_TRUE(readDrugRecord(folder_.path(), 6, present).isBlank());
-    EXPECT_FALSE(present);
-    try {
-        readDrugRecord(folder_ / "nowhere", 1);
-        FAIL();
-    } catch (const FileError& e) {
-        EXPECT_NE(std::string(e.what()).find("MXDBASE.FIL"), std::string::npos);
-    }
+    TempFolder folder;
+    folder.write("MXDBASE.FIL", packed({ 1, 2, 3, 4, 5 }));
+    // A scratch file left by an interrupted delete, longer than the result, must not leak into it.
+    folder.write("MXDBASE.TMP", std::string(7 * 240, 'J'));
+    DrugFile file(folder.path());
+    file.deleteRecord(3);
+    EXPECT_EQ(file.RecordTotal(), 4);
+    EXPECT_EQ(folder.read("MXDBASE.FIL"), packed({ 1, 2, 4, 5 }));
+    EXPECT_FALSE(fs::exists(folder / "MXDBASE.TMP"));
+    file.write(5, DrugRecord::unpack(packed({ 6 }))); // still open for writing
+    EXPECT_EQ(file.RecordTotal(), 5);
 }
 
-/// Makes a rewrite fail at one step, for one file or for every file.
-class ThrowAt final : public FaultHook {
-public:
-    explicit ThrowAt(RewriteStep step, std::string file = {})
-        : step_(step)
-        , file_(std::move(file))
+/// A tablet, a tablet-and-solution, one whose strengths are all 0 (the only user of code 4) and a
+/// solution; code 2 is used by none.
+CategoryTables writeMixedDatabase(const TempFolder& folder)
+{
+    folder.write("MXDBASE.FIL",
+        drug("tabs", 1, { { 0, Tablet, 10 } }).pack()
+            + drug("both", 3, { { 0, Tablet, 10 }, { 3, Solution, 5 } }).pack()
+            + drug("nostrength", 4, { { 0, Tablet, 0 }, { 1, Syrup, 0 } }).pack()
+            + drug("fluid", 1, { { 0, Tablet, 0 }, { 4, IVInjection, 5 } }).pack());
+    return parseCategoryFile(
+        "4\r\n\"Analgesics\",1\r\n\"Unused\",2\r\n\"Antibiotics\",3\r\n\"Cardiovascular\",4\r\n", "mxcat.idx");
+}
+
+const std::string MixedSolid = "2\r\n1,1\r\n2,3\r\n";
+const std::string MixedFluid = "2\r\n2,3\r\n4,1\r\n";
+const std::string MixedCategories
+    = "3\r\n\"Analgesics          \",1\r\n\"Antibiotics         \",3\r\n\"Cardiovascular      \",4\r\n";
+
+TEST(IndexRebuild, ListsEachKindAndDropsUnusedCategories)
+{
+    TempFolder folder;
+    const CategoryTables categories = writeMixedDatabase(folder);
+    folder.write("Mxdbs1.idx", "old"); // replaced under the spelling it has
+    rebuildIndexes(folder.path(), categories);
+    EXPECT_EQ(folder.read("Mxdbs1.idx"), MixedSolid);
+    EXPECT_EQ(folder.read("mxdbs2.idx"), MixedFluid);
+    EXPECT_EQ(folder.read("mxcat.idx"), MixedCategories);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 4);
+}
+
+TEST(IndexRebuild, NoSolidRecordsGiveAnEmptyFirstLine)
+{
+    TempFolder folder;
+    folder.write("MXDBASE.FIL", drug("fluid", 7, { { 0, Suspension, 5 } }).pack());
+    rebuildIndexes(folder.path(), parseCategoryFile("1\r\n\"Other\",7\r\n", "mxcat.idx"));
+    EXPECT_EQ(folder.read("mxdbs1.idx"), "\r\n");
+    EXPECT_EQ(folder.read("mxdbs2.idx"), "1\r\n1,7\r\n");
+}
+
+/// Makes the rewrite of one file fail at one step.
+struct ThrowAt final : FaultHook {
+    void at(RewriteStep s, const fs::path& target) override
     {
-    }
-    void at(RewriteStep step, const fs::path& target) override
-    {
-        if (step == step_ && (file_.empty() || sameNameIgnoringCase(target.filename().string(), file_)))
+        if (s == step && sameNameIgnoringCase(target.filename().string(), file))
             throw std::runtime_error("interrupted");
     }
-
-private:
-    RewriteStep step_;
-    std::string file_;
+    RewriteStep step {};
+    std::string file;
 };
 
-const RewriteStep AllSteps[] = { RewriteStep::ScratchOpened, RewriteStep::ScratchWritten, RewriteStep::ScratchSynced,
-    RewriteStep::BeforeRename, RewriteStep::Renamed };
-
-class InterruptedDelete : public DrugFileTest, public ::testing::WithParamInterface<RewriteStep> { };
-
-TEST_P(InterruptedDelete, LeavesTheOldOrTheNewFileWhole)
+TEST(InterruptedRewrite, EveryFileOldOrNewAndNoScratchLeft)
 {
-    writeFive();
-    ThrowAt hook(GetParam());
-    DrugFile file(folder_.path(), &hook);
-    EXPECT_THROW(file.deleteRecord(2), std::runtime_error);
-    const std::string expected
-        = GetParam() == RewriteStep::Renamed ? packed({ 1, 3, 4, 5 }) : packed({ 1, 2, 3, 4, 5 });
-    EXPECT_EQ(folder_.read("MXDBASE.FIL"), expected);
-    EXPECT_FALSE(exists("MXDBASE.TMP"));
-    // The data file is open again and agrees with what is on disk.
-    EXPECT_EQ(file.RecordTotal(), static_cast<int>(expected.size() / 240));
-    EXPECT_EQ(trimmedRight(file.read(2).GenericName), GetParam() == RewriteStep::Renamed ? "drug3" : "drug2");
+    // The compaction of MXDBASE.FIL after deleting record 2, then each file the rebuild writes.
+    const char* names[] = { "MXDBASE.FIL", "mxdbs1.idx", "mxdbs2.idx", "mxcat.idx" };
+    for (int at = 0; at < 4; ++at)
+        for (RewriteStep step : { RewriteStep::ScratchOpened, RewriteStep::ScratchWritten, RewriteStep::ScratchSynced,
+                 RewriteStep::BeforeRename, RewriteStep::Renamed }) {
+            SCOPED_TRACE(std::string(names[at]) + " step " + std::to_string(static_cast<int>(step)));
+            TempFolder folder;
+            const CategoryTables categories = writeMixedDatabase(folder);
+            const std::string data = folder.read(names[0]);
+            const std::string old[] = { data, "1\r\n9,9\r\n", "\r\n", "1\r\n\"Old                 \",9\r\n" };
+            const std::string fresh[]
+                = { data.substr(0, 240) + data.substr(480), MixedSolid, MixedFluid, MixedCategories };
+            for (int i = 1; i < 4; ++i)
+                folder.write(names[i], old[i]);
+            ThrowAt hook;
+            hook.step = step;
+            hook.file = names[at];
+            if (at == 0)
+                EXPECT_THROW(DrugFile(folder.path(), &hook).deleteRecord(2), std::runtime_error);
+            else
+                EXPECT_THROW(rebuildIndexes(folder.path(), categories, &hook), std::runtime_error);
+            for (int i = 0; i < 4; ++i) {
+                const bool replaced = i == at ? step == RewriteStep::Renamed : i != 0 && i < at;
+                EXPECT_EQ(folder.read(names[i]), replaced ? fresh[i] : old[i]) << names[i];
+            }
+            for (const auto& entry : fs::directory_iterator(folder.path())) {
+                const std::string name = entry.path().filename().string();
+                EXPECT_TRUE(name == "MXDBASE.FIL" || name.ends_with(".idx")) << name << " left behind";
+            }
+        }
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, InterruptedDelete, ::testing::ValuesIn(AllSteps));
+TEST(CreateCategory, SmallestFreeCodeANameCutToTwentyAndAtMostFifty)
+{
+    CategoryTables t = parseCategoryFile("3\r\n\"A\",1\r\n\"B\",2\r\n\"D\",4\r\n", "mxcat.idx");
+    EXPECT_EQ(createCategory(t, "Antibiotics and antifunga   "), 4); // 25 letters, then blanks
+    EXPECT_EQ(t.CategoryCode[4], 3);
+    EXPECT_EQ(t.CategoryName[4], "Antibiotics and anti");
+    CategoryTables full = parseCategoryFile("3\r\n\"A\",1\r\n\"B\",2\r\n\"C\",3\r\n", "mxcat.idx");
+    EXPECT_EQ(createCategory(full, "Renal"), 4);
+    EXPECT_EQ(full.CategoryCode[4], 4);
+    EXPECT_EQ(full.CategoryName[4], "Renal" + std::string(15, ' '));
+    EXPECT_EQ(createCategory(t, "    "), 0);
+    for (int i = 5; i <= 50; ++i)
+        ASSERT_EQ(createCategory(t, "Category " + std::to_string(i)), i);
+    const CategoryTables before = t;
+    EXPECT_EQ(createCategory(t, "One too many"), 0);
+    EXPECT_EQ(t.CategoryCount, 50);
+    EXPECT_EQ(t.CategoryName, before.CategoryName);
+    EXPECT_EQ(t.CategoryCode, before.CategoryCode);
+}
 
 } // namespace
 } // namespace tb
