@@ -55,7 +55,6 @@ private slots:
     void okStoresTheFourFieldsTrimmed()
     {
         Dialog d;
-        QCOMPARE(d.title()->text(), QStringLiteral("Week 3 dosages"));
         d.title()->clear();
         QTest::keyClicks(d.title(), QStringLiteral("   Fluids quiz  "));
         d.box(0)->clear();
@@ -87,36 +86,18 @@ private slots:
         d.check()->setChecked(false);
         d.click(1);
         QVERIFY(!d.dialog->isVisible());
-        const tb::TestHeader& h = d.model.header();
-        QCOMPARE(h.TestTitle, d.original.TestTitle);
-        QCOMPARE(h.TestDescription, d.original.TestDescription);
-        QCOMPARE(h.TestInstructions, d.original.TestInstructions);
-        QCOMPARE(h.MenuListed, d.original.MenuListed);
-    }
-
-    void typingStopsAtEachLimit_data()
-    {
-        QTest::addColumn<int>("box");
-        QTest::addColumn<int>("limit");
-        QTest::newRow("title 40") << -1 << 40;
-        QTest::newRow("description 200") << 0 << 200;
-        QTest::newRow("instructions 600") << 1 << 600;
+        QVERIFY(d.model.header().pack() == d.original.pack());
     }
 
     void typingStopsAtEachLimit()
     {
-        QFETCH(int, box);
-        QFETCH(int, limit);
-        Dialog d;
-        const QString typed(limit + 5, QLatin1Char('x'));
-        if (box < 0) {
-            d.title()->clear();
-            QTest::keyClicks(d.title(), typed);
-            QCOMPARE(d.title()->text().size(), qsizetype(limit));
-        } else {
-            d.box(box)->clear();
-            QTest::keyClicks(d.box(box), typed);
-            QCOMPARE(d.box(box)->toPlainText().size(), qsizetype(limit));
+        for (const auto& [name, limit] :
+            { std::pair { "Txttitle", 40 }, { "Txtdescription_0", 200 }, { "Txtdescription_1", 600 } }) {
+            Dialog d;
+            QWidget* box = d.dialog->findChild<QWidget*>(QString::fromLatin1(name));
+            QMetaObject::invokeMethod(box, "clear");
+            QTest::keyClicks(box, QString(limit + 5, QLatin1Char('x')));
+            QCOMPARE(box->property(box->inherits("QLineEdit") ? "text" : "plainText").toString().size(), limit);
         }
     }
 };

@@ -17,6 +17,18 @@ namespace {
 struct Fixture {
     tb::testing::TempFolder folder;
     tb::AppState state { std::make_unique<tb::ProductionRandom>(), folder.path() };
+    std::unique_ptr<SettingsWindow> window;
+
+    void open()
+    {
+        window = std::make_unique<SettingsWindow>(state);
+        window->show();
+    }
+    QCheckBox* check(int i) const { return window->findChild<QCheckBox*>(QStringLiteral("Check1_%1").arg(i)); }
+    void click(int i) const
+    {
+        QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Command1_%1").arg(i)), Qt::LeftButton);
+    }
 };
 
 } // namespace
@@ -37,14 +49,13 @@ private slots:
         const std::string before = f.folder.read("MX.INI");
         f.state.settings = tb::loadSettings(f.folder.path());
 
-        SettingsWindow window(f.state);
-        window.show();
-        QTest::mouseClick(button(window, 2), Qt::LeftButton);
-        QVERIFY(window.isVisible());
+        f.open();
+        f.click(2);
+        QVERIFY(f.window->isVisible());
         for (int b = 0; b < 5; ++b)
-            QCOMPARE(check(window, b)->isChecked(), b == 4);
-        check(window, 1)->setChecked(true); // a tick after the restore is dropped by the close box
-        window.close();
+            QCOMPARE(f.check(b)->isChecked(), b == 4);
+        f.check(1)->setChecked(true); // a tick after the restore is dropped by the close box
+        f.window->close();
 
         const Settings& s = f.state.settings;
         const std::pair<int, int> fields[] = { { s.Extra1, 170 }, { s.Extra2, 72 }, { s.Extra3, 229 }, { s.Extra4, 31 },
@@ -66,11 +77,10 @@ private slots:
         const std::string before = f.folder.read("MX.INI");
         f.state.settings = tb::loadSettings(f.folder.path());
 
-        SettingsWindow window(f.state);
-        window.show();
-        QVERIFY(!check(window, 1)->isChecked());
-        QTest::mouseClick(button(window, 0), Qt::LeftButton);
-        QVERIFY(!window.isVisible());
+        f.open();
+        QVERIFY(!f.check(1)->isChecked());
+        f.click(0);
+        QVERIFY(!f.window->isVisible());
         QCOMPARE(int(f.state.settings.UseAbbreviations), 0);
         QVERIFY(f.folder.read("MX.INI") == before);
     }
@@ -79,10 +89,9 @@ private slots:
     {
         Fixture f;
         f.state.settings.restoreDefaults();
-        SettingsWindow window(f.state);
-        window.show();
-        check(window, 1)->setChecked(true);
-        QTest::mouseClick(button(window, 1), Qt::LeftButton);
+        f.open();
+        f.check(1)->setChecked(true);
+        f.click(1);
         const std::string bytes = f.folder.read("MX.INI");
         QCOMPARE(bytes.size(), std::size_t(140));
         // UseAbbreviations -1 at 134-135, TexturedBackground 1 at 128, Extra1 170 at 120.
@@ -91,16 +100,6 @@ private slots:
         QCOMPARE(static_cast<unsigned char>(bytes[128]), 1);
         QCOMPARE(static_cast<unsigned char>(bytes[120]), 170);
         QVERIFY(bytes == f.state.settings.pack());
-    }
-
-private:
-    static QCheckBox* check(SettingsWindow& window, int index)
-    {
-        return window.findChild<QCheckBox*>(QStringLiteral("Check1_%1").arg(index));
-    }
-    static QPushButton* button(SettingsWindow& window, int index)
-    {
-        return window.findChild<QPushButton*>(QStringLiteral("Command1_%1").arg(index));
     }
 };
 
