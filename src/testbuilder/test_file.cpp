@@ -200,8 +200,16 @@ void TestModel::openfile(const std::string& name)
     // replaced, so a file that is no test leaves the window as it was.
     const fs::path path = resolve(name);
     dropMirror();
-    RecordFile file(path, TestRecordLength, RecordFile::Mode::Read);
-    const long long wholeRecords = static_cast<long long>(file.byteSize() / TestRecordLength);
+    // Measured first, so that a huge file is refused before it is read.
+    std::error_code ec;
+    const auto size = fs::file_size(path, ec);
+    if (!ec && size >= TestRecordLength
+        && size / TestRecordLength - 1 > static_cast<std::uintmax_t>(MaxStoredQuestions))
+        throw FileError(
+            path.string(), "The file \"" + path.filename().string() + "\" holds more records than a test can have.");
+    // The whole file is read once: its header now, its questions as the teacher steps to them.
+    std::string bytes = readWholeFile(path);
+    const long long wholeRecords = static_cast<long long>(bytes.size() / TestRecordLength);
     if (wholeRecords < 1)
         throw FileError(path.string(),
             "The file \"" + path.filename().string() + "\" holds no test: it is shorter than one record of "
@@ -209,12 +217,12 @@ void TestModel::openfile(const std::string& name)
     if (wholeRecords - 1 > MaxStoredQuestions)
         throw FileError(
             path.string(), "The file \"" + path.filename().string() + "\" holds more records than a test can have.");
-    std::string bytes;
-    file.read(1, bytes);
-    file.close();
 
-    header_ = TestHeader::unpack(bytes);
+    header_ = TestHeader::unpack(std::string_view(bytes).substr(0, TestRecordLength));
     workingFile_ = name;
+    mirrorBytes_ = std::move(bytes);
+    mirrorName_ = workingFile_;
+    mirrorValid_ = true;
     view_.setTitleLabel(header_.TestTitle);
     // A trailing partial record is no question; a file with only its header opens as
     // one blank question.
