@@ -2,6 +2,7 @@
 // are shown, offscreen.
 
 #include "bench_table.h"
+#include "bench_workspace.h"
 
 #include "startup/app_state.h"
 #include "startup/startup_loader.h"
@@ -26,19 +27,7 @@ using tb::testing::TempFolder;
 
 namespace {
 
-struct Workspace {
-    TempFolder folder;
-    std::unique_ptr<tb::AppState> state;
-    FakePrompts prompts;
-
-    Workspace()
-    {
-        folder.copySampleDatabase(TB_SAMPLE_DIR);
-        state = std::make_unique<tb::AppState>(std::make_unique<tb::ProductionRandom>(), folder.path());
-        if (tb::loadStartupFiles(*state))
-            std::fprintf(stderr, "the sample drug database did not load\n");
-    }
-};
+using tb::bench::Workspace;
 
 void BM_WindowCreate99(benchmark::State& st)
 {

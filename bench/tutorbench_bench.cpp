@@ -1,6 +1,7 @@
 // The cost of the teacher's work, each figure against a plain-file baseline of the same run.
 
 #include "bench_table.h"
+#include "bench_workspace.h"
 
 #include "drugdb/drug_file.h"
 #include "questions/drop_rate_question.h"
@@ -27,20 +28,9 @@ using tb::testing::TempFolder;
 
 namespace {
 
-/// A folder holding the sample drug database, with the program's state loaded from it.
-struct Workspace {
-    TempFolder folder;
-    std::unique_ptr<tb::AppState> state;
-    FakePrompts prompts;
+/// The sample drug database with the program's state, and a model on it.
+struct ModelWorkspace : tb::bench::Workspace {
     QuietView view;
-
-    Workspace()
-    {
-        folder.copySampleDatabase(TB_SAMPLE_DIR);
-        state = std::make_unique<tb::AppState>(std::make_unique<tb::ProductionRandom>(), folder.path());
-        if (tb::loadStartupFiles(*state))
-            std::fprintf(stderr, "the sample drug database did not load\n");
-    }
 
     std::unique_ptr<tb::TestModel> model()
     {
@@ -50,9 +40,9 @@ struct Workspace {
     }
 };
 
-Workspace& workspace()
+ModelWorkspace& workspace()
 {
-    static Workspace w;
+    static ModelWorkspace w;
     return w;
 }
 
@@ -87,7 +77,7 @@ std::size_t readPlain(const fs::path& path)
 const fs::path& savedTest()
 {
     static const fs::path path = [] {
-        Workspace& w = workspace();
+        ModelWorkspace& w = workspace();
         auto model = w.model();
         model->createQuestions("99");
         w.prompts.fileNames.push_back((w.folder.path() / "bench99.dsq").string());
@@ -103,7 +93,7 @@ const fs::path& savedTest()
 
 void BM_Create99(benchmark::State& st)
 {
-    Workspace& w = workspace();
+    ModelWorkspace& w = workspace();
     auto model = w.model();
     for (auto _ : st) {
         w.prompts.yesNoAnswers.push_back(false);
@@ -134,7 +124,7 @@ BENCHMARK(BM_Baseline_WriteCycles99)->Unit(benchmark::kMillisecond)->UseRealTime
 
 void BM_OpenAndStep99(benchmark::State& st)
 {
-    Workspace& w = workspace();
+    ModelWorkspace& w = workspace();
     const fs::path test = savedTest();
     auto model = w.model();
     for (auto _ : st) {
@@ -160,7 +150,7 @@ BENCHMARK(BM_Baseline_ReadTest)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 void BM_SaveAs99(benchmark::State& st)
 {
-    Workspace& w = workspace();
+    ModelWorkspace& w = workspace();
     const fs::path test = savedTest();
     auto model = w.model();
     w.prompts.fileNames.push_back(test.string());
@@ -176,7 +166,7 @@ BENCHMARK(BM_SaveAs99)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 void BM_Export99(benchmark::State& st)
 {
-    Workspace& w = workspace();
+    ModelWorkspace& w = workspace();
     const fs::path test = savedTest();
     auto model = w.model();
     w.prompts.fileNames.push_back(test.string());
@@ -290,7 +280,7 @@ void fillCandidates(tb::AppState& state, const tb::DrugIndex& index)
 
 void BM_MetricQuestion(benchmark::State& st)
 {
-    Workspace& w = workspace();
+    ModelWorkspace& w = workspace();
     for (auto _ : st)
         benchmark::DoNotOptimize(tb::makeMetricQuestion(*w.state));
 }
@@ -298,7 +288,7 @@ BENCHMARK(BM_MetricQuestion)->UseRealTime();
 
 void BM_TabletQuestion(benchmark::State& st)
 {
-    Workspace& w = workspace();
+    ModelWorkspace& w = workspace();
     fillCandidates(*w.state, w.state->TabletIndex);
     for (auto _ : st)
         benchmark::DoNotOptimize(tb::makeTabletQuestion(*w.state));
@@ -307,7 +297,7 @@ BENCHMARK(BM_TabletQuestion)->UseRealTime();
 
 void BM_FluidQuestion(benchmark::State& st)
 {
-    Workspace& w = workspace();
+    ModelWorkspace& w = workspace();
     fillCandidates(*w.state, w.state->FluidIndex);
     for (auto _ : st)
         benchmark::DoNotOptimize(tb::makeFluidQuestion(*w.state));
@@ -316,7 +306,7 @@ BENCHMARK(BM_FluidQuestion)->UseRealTime();
 
 void BM_DropRateQuestion(benchmark::State& st)
 {
-    Workspace& w = workspace();
+    ModelWorkspace& w = workspace();
     for (auto _ : st)
         benchmark::DoNotOptimize(tb::makeDropRateQuestion(*w.state));
 }

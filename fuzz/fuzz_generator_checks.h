@@ -4,9 +4,9 @@
 // a question with a usable answer, or a reason that names the record.
 
 #include "questions/drug_questions.h"
-#include "quiet_view.h"
 #include "startup/number_format.h"
 #include "support/fake_prompts.h"
+#include "support/quiet_view.h"
 #include "testbuilder/test_model.h"
 
 #include <cmath>
@@ -37,7 +37,7 @@ inline void checkDrugResult(const DrugQuestionResult& result, const char* kind)
 inline void checkCreatedQuestions(AppState& state)
 {
     testing::FakePrompts prompts;
-    QuietView view;
+    testing::QuietView view;
     TestModel model(state, prompts, view);
     model.setCategoryTicked(0, false);
     model.setCategoryTicked(3, false);

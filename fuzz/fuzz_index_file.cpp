@@ -4,10 +4,10 @@
 
 #include "fuzz_generator_checks.h"
 #include "fuzz_support.h"
-#include "quiet_view.h"
 #include "startup/file_error.h"
 #include "startup/startup_loader.h"
 #include "support/fake_prompts.h"
+#include "support/quiet_view.h"
 
 #include <cstdlib>
 
@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The Create Question dispatcher, every drug category selected: a question, or a
     // message when no drug of the index can give one.
     testing::FakePrompts prompts;
-    fuzz::QuietView view;
+    testing::QuietView view;
     TestModel model(state, prompts, view);
     for (int category : { TabletDosages, FluidDosages }) {
         prompts.messages.clear();

@@ -4,8 +4,8 @@
 // only by the commands that write it, and what is saved reopens as the same test.
 
 #include "fuzz_support.h"
-#include "quiet_view.h"
 #include "support/fake_prompts.h"
+#include "support/quiet_view.h"
 #include "testbuilder/test_model.h"
 
 #include <cstdio>
@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeBytes(folder / "given.dsq", bytes);
 
     testing::FakePrompts prompts;
-    fuzz::QuietView view;
+    testing::QuietView view;
     AppState state(std::make_unique<fuzz::InputRandom>(bytes), folder);
     TestModel model(state, prompts, view);
 
@@ -106,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(model.WorkingFile() == "copy.dsq", "the copy becomes the working file");
 
     testing::FakePrompts again;
-    fuzz::QuietView otherView;
+    testing::QuietView otherView;
     AppState otherState(std::make_unique<fuzz::InputRandom>(bytes), folder);
     TestModel reopened(otherState, again, otherView);
     again.fileNames.push_back("copy.dsq");
