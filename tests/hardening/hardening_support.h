@@ -1,19 +1,21 @@
 #pragma once
 
-#include "drugdb/drug_record.h"
+#include "drugdb/drug_file.h"
 #include "startup/file_error.h"
 #include "startup/record_file.h"
+#include "startup/startup_loader.h"
+#include "support/fake_prompts.h"
+#include "support/quiet_view.h"
 #include "support/temp_folder.h"
+#include "testbuilder/test_model.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
-#include <sstream>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace tb::testing {
@@ -25,134 +27,11 @@ inline FolderImage imageOf(const std::filesystem::path& folder)
 {
     FolderImage image;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        if (!entry.is_regular_file())
-            continue;
         std::ifstream in(entry.path(), std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        image[entry.path().filename().string()] = bytes.str();
+        if (entry.is_regular_file())
+            image[entry.path().filename().string()].assign(std::istreambuf_iterator<char>(in), {});
     }
     return image;
-}
-
-/// Lays a folder image out in an empty folder.
-inline void restoreImage(const FolderImage& image, const std::filesystem::path& folder)
-{
-    for (const auto& [name, bytes] : image)
-        std::ofstream(folder / name, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-/// Thrown by the hook where a write fails; a real failure looks like this to the program.
-inline FileError diskFull(const std::filesystem::path& target)
-{
-    return FileError(
-        target.string(), "The file \"" + target.filename().string() + "\" was not changed: No space left on device.");
-}
-
-/// Marks a simulated death: the test catches it; the program never sees one.
-struct ProcessDied { };
-
-/// Fires at the n-th step reported to it (counting from 1) in one of two ways:
-/// - Throw: the step fails as a full disk would, and the program cleans up;
-/// - Die: the folder is copied as it stands at that instant (what a killed process
-///   leaves on disk), then the operation is abandoned.
-/// With n = 0 it only counts, so a first run tells how many steps an operation has.
-class StepFault final : public FaultHook {
-public:
-    enum class Kind { Throw, Die };
-
-    StepFault(Kind kind, int n, std::filesystem::path folder)
-        : kind_(kind)
-        , n_(n)
-        , folder_(std::move(folder))
-    {
-    }
-
-    void at(RewriteStep step, const std::filesystem::path& target) override
-    {
-        ++calls_;
-        steps_.push_back({ step, target.filename().string() });
-        if (calls_ != n_)
-            return;
-        fired_ = true;
-        if (kind_ == Kind::Throw)
-            throw diskFull(target);
-        crashImage_ = imageOf(folder_);
-        throw ProcessDied {};
-    }
-
-    int calls() const { return calls_; }
-    bool fired() const { return fired_; }
-    const FolderImage& crashImage() const { return crashImage_; }
-    const std::vector<std::pair<RewriteStep, std::string>>& steps() const { return steps_; }
-
-private:
-    Kind kind_;
-    int n_;
-    std::filesystem::path folder_;
-    int calls_ = 0;
-    bool fired_ = false;
-    FolderImage crashImage_;
-    std::vector<std::pair<RewriteStep, std::string>> steps_;
-};
-
-inline const char* stepName(RewriteStep step)
-{
-    switch (step) {
-    case RewriteStep::ScratchOpened:
-        return "ScratchOpened";
-    case RewriteStep::ScratchWritten:
-        return "ScratchWritten";
-    case RewriteStep::ScratchSynced:
-        return "ScratchSynced";
-    case RewriteStep::BeforeRename:
-        return "BeforeRename";
-    case RewriteStep::Renamed:
-        return "Renamed";
-    }
-    return "?";
-}
-
-/// True when permission bits stop this process writing (they do not for root).
-inline bool permissionsAreEnforced()
-{
-    TempFolder probe;
-    ::chmod(probe.path().c_str(), 0555);
-    const auto file = probe.path() / "probe";
-    std::FILE* f = std::fopen(file.c_str(), "wb");
-    const bool enforced = f == nullptr;
-    if (f)
-        std::fclose(f);
-    ::chmod(probe.path().c_str(), 0755);
-    return enforced;
-}
-
-/// Makes a folder read-only for the life of the object.
-class ReadOnlyFolder {
-public:
-    explicit ReadOnlyFolder(std::filesystem::path folder)
-        : folder_(std::move(folder))
-    {
-        ::chmod(folder_.c_str(), 0555);
-    }
-    ~ReadOnlyFolder() { ::chmod(folder_.c_str(), 0755); }
-    ReadOnlyFolder(const ReadOnlyFolder&) = delete;
-    ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
-
-private:
-    std::filesystem::path folder_;
-};
-
-/// Uniform draws that look random but are the same on every run.
-inline std::vector<double> spreadDraws(std::size_t n = 4999)
-{
-    std::vector<double> values;
-    std::uint64_t x = 88172645463325252ULL;
-    for (std::size_t i = 0; i < n; ++i) {
-        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
-        values.push_back(static_cast<double>(x >> 11) / 9007199254740992.0);
-    }
-    return values;
 }
 
 /// A drug with one preparation, in milligrams, in category `category`.
@@ -162,21 +41,18 @@ inline DrugRecord drug(const std::string& name, int form, double strength, doubl
     DrugRecord r;
     r.GenericName = name;
     r.DoseRangeLow = low;
-    r.DoseRangeLowUnit = Mg;
     r.DoseRangeHigh = high;
-    r.DoseRangeHighUnit = Mg;
+    r.DoseRangeLowUnit = r.DoseRangeHighUnit = r.StrengthUnit[0] = Mg;
     r.FluidIncrement = increment;
     r.HalfTablet[0] = 1;
     r.FormCode[0] = static_cast<std::int16_t>(form);
     r.Strength[0] = strength;
-    r.StrengthUnit[0] = Mg;
     r.Volume[0] = volume;
     r.VolumeUnit.fill(6);
     r.DrugCategory = static_cast<std::int16_t>(category);
     return r;
 }
 
-/// The bytes of a data file holding the given records.
 inline std::string dataFile(const std::vector<DrugRecord>& records)
 {
     std::string bytes;
@@ -184,5 +60,44 @@ inline std::string dataFile(const std::vector<DrugRecord>& records)
         bytes += r.pack();
     return bytes;
 }
+
+inline const std::string OneCategory = "1\r\n\"Analgesics          \",1\r\n";
+
+/// The three index files start-up reads, with the tablet and fluid lists given.
+inline void writeIndexes(
+    const TempFolder& folder, const std::string& tablets = "\r\n", const std::string& fluids = "\r\n")
+{
+    folder.write("mxdbs1.idx", tablets);
+    folder.write("mxdbs2.idx", fluids);
+    folder.write("mxcat.idx", OneCategory);
+}
+
+/// A test file titled "Week 3" with questions numbered 1 to `questions`.
+inline std::string savedTest(int questions)
+{
+    TestHeader header;
+    header.TestTitle = "Week 3";
+    header.MenuListed = 1;
+    std::string bytes = header.pack();
+    for (int k = 1; k <= questions; ++k)
+        bytes += QuestionRecord { "Question " + std::to_string(k), "Solution " + std::to_string(k), std::to_string(k) }
+                     .pack();
+    return bytes;
+}
+
+/// One program run on a folder: the test window's model with scripted prompts.
+struct Rig {
+    explicit Rig(const std::filesystem::path& folder, std::vector<std::string> names = {})
+        : state(std::make_unique<ScriptedRandom>(), folder)
+        , model(state, prompts, view)
+    {
+        prompts.fileNames.assign(names.begin(), names.end());
+    }
+    std::string lastMessage() const { return prompts.messages.empty() ? "" : prompts.messages.back().text; }
+    FakePrompts prompts;
+    QuietView view;
+    AppState state;
+    TestModel model;
+};
 
 } // namespace tb::testing

@@ -1,0 +1,204 @@
+// Bad input for every reader: MX.INI, the index files, drug records fed to the question
+// generators, and test files. Each is named and left alone, or read as far as it makes
+// sense; what is read gives usable questions or a reason naming the drug.
+
+#include "hardening_support.h"
+#include "questions/drug_questions.h"
+#include "startup/settings.h"
+
+#include <cmath>
+#include <limits>
+
+namespace tb::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(BadSettingsFile, LoadsWhatIsThereAndStoresWithoutLosingTheRest)
+{
+    const std::string texts = std::string(128, 'a') + std::string("\x02\x01", 2); // then TexturedBackground
+    const std::pair<std::string, std::int16_t> files[]
+        = { { "", 0 }, { std::string(70, 'a'), 0 }, { texts.substr(0, 129), 0x02 },
+              { texts + std::string(Settings::RecordLength - 130, '\0') + std::string(100000, '\x7F'), 0x0102 } };
+    for (const auto& [bytes, textured] : files) {
+        SCOPED_TRACE(bytes.size());
+        TempFolder folder;
+        folder.write("MX.INI", bytes);
+        Settings changed = loadSettings(folder.path());
+        EXPECT_EQ(changed.TexturedBackground, textured);
+        changed.UseAbbreviations = -1;
+        storeSettings(folder.path(), changed);
+        const std::string after = folder.read("MX.INI");
+        ASSERT_EQ(after.size(), std::max<std::size_t>(bytes.size(), Settings::RecordLength));
+        EXPECT_EQ(after.substr(0, Settings::RecordLength), changed.pack());
+        EXPECT_EQ(after.substr(Settings::RecordLength), bytes.substr(std::min(bytes.size(), Settings::RecordLength)));
+    }
+}
+
+TEST(SpoiltStartupFile, IsNamedWithItsLineAndNothingIsLoadedOrWritten)
+{
+    const std::tuple<const char*, std::string, int> files[] = { { "MX.INI", "", 0 }, // "": a folder in its place
+        { "mxdbs1.idx", "3\r\n1,1\r\n2,1", 4 }, { "mxdbs1.idx", "40000\r\n1,1\r\n2,1\r\n", 1 },
+        { "mxdbs1.idx", "2\r\n1,1\r\nseven,1\r\n", 3 }, { "mxdbs1.idx", "1\r\n-3,1\r\n", 2 },
+        { "mxdbs1.idx", "1\r\n0,1\r\n", 2 }, { "mxdbs2.idx", "-1\r\n", 1 }, { "mxdbs2.idx", "1\r\n32768,1\r\n", 2 },
+        { "mxcat.idx", "51\r\n", 1 }, { "mxcat.idx", "1\r\n\"Analgesics,1\r\n", 2 } };
+    for (const auto& [file, text, line] : files) {
+        SCOPED_TRACE(std::string(file) + ": " + text);
+        TempFolder folder;
+        folder.write("MX.INI", std::string(140, '\0'));
+        writeIndexes(folder, "2\r\n1,1\r\n3,2\r\n", "1\r\n2,2\r\n");
+        fs::remove(folder / file);
+        text.empty() ? (void)fs::create_directory(folder / file) : folder.write(file, text);
+        const FolderImage before = imageOf(folder.path());
+        AppState state(std::make_unique<ScriptedRandom>(), folder.path());
+        const auto problem = loadStartupFiles(state);
+        ASSERT_TRUE(problem.has_value());
+        EXPECT_EQ(problem->fileName, file);
+        EXPECT_NE(problem->message.find(file), std::string::npos) << problem->message;
+        EXPECT_EQ(problem->line, line ? line : problem->line) << problem->message;
+        EXPECT_TRUE(!line || problem->message.find("line " + std::to_string(line)) != std::string::npos);
+        EXPECT_EQ(state.TabletIndex.count + state.FluidIndex.count + state.categories.CategoryCount, 0);
+        EXPECT_EQ(imageOf(folder.path()), before);
+    }
+}
+
+DrugRecord tabletDrug()
+{
+    return drug("aspirin", Tablet, 300, 0, 1, 300, 900);
+}
+
+TEST(BadDrugRecord, GivesAFinitePositiveAnswerOrNamesTheDrug)
+{
+    constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+    constexpr double Inf = std::numeric_limits<double>::infinity();
+    using R = DrugRecord&;
+    // Which generator (and which good record is spoilt), the spoiling, part of the reason
+    // given or "" when a question is expected.
+    const std::tuple<bool, void (*)(R), const char*> rows[] = { { true, [](R) {}, "" }, { false, [](R) {}, "" },
+        { true, [](R r) { r.DoseRangeHigh = NaN; }, "highest" },
+        { true, [](R r) { r.DoseRangeHigh = Inf; }, "highest" }, { true, [](R r) { r.DoseRangeLow = NaN; }, "lowest" },
+        { true, [](R r) { r.DoseRangeLow = -5; }, "lowest" }, { true, [](R r) { r.DoseRangeHigh = 0; }, "is 0" },
+        { true, [](R r) { r.Strength[0] = NaN; }, "strength" }, { true, [](R r) { r.Strength[0] = Inf; }, "strength" },
+        { true, [](R r) { r.Strength[0] = -3; }, "strength" }, { true, [](R r) { r.Strength[0] = 4.9e-324; }, "fits" },
+        { true, [](R r) { r.StrengthUnit[0] = 99; }, "unit" },
+        { true, [](R r) { r.DoseRangeHighUnit = -1; }, "unknown" }, { true, [](R r) { r.FormCode[0] = 11; }, "tablet" },
+        { true, [](R r) { r.DoseRangeHigh = 1e300, r.DoseRangeHighUnit = Kg; }, "" },
+        { true, [](R r) { r.GenericName = ""; }, "blank" }, { false, [](R r) { r.Volume[0] = 0; }, "volume" },
+        { false, [](R r) { r.Volume[0] = Inf; }, "volume" }, { false, [](R r) { r.Strength[0] = NaN; }, "strength" },
+        { false, [](R r) { r.FluidIncrement = 0; }, "step is 0" },
+        { false, [](R r) { r.FluidIncrement = NaN; }, "step" }, { false, [](R r) { r.FluidIncrement = -5; }, "step" },
+        { false, [](R r) { r.FluidIncrement = 1e-300; }, "" },
+        { false, [](R r) { r.FluidIncrement = 1000; }, "above its highest" } };
+    for (const auto& [tablet, spoil, words] : rows) {
+        SCOPED_TRACE(std::string(tablet ? "tablet: " : "fluid: ") + words);
+        DrugRecord record = tablet ? tabletDrug() : drug("codeine", Solution, 25, 5, 1, 10, 60, 5);
+        spoil(record);
+        TempFolder folder;
+        folder.write("MXDBASE.FIL", dataFile({ record }));
+        AppState state(std::make_unique<ScriptedRandom>(std::vector { 0.1, 0.6, 0.35, 0.9, 0.0, 0.75 }), folder.path());
+        state.CandidateRecords = { 0, 1 };
+        state.CandidateCount = 1;
+        const DrugQuestionResult result = tablet ? makeTabletQuestion(state) : makeFluidQuestion(state);
+        ASSERT_EQ(result.question.has_value(), *words == '\0') << result.problem;
+        if (result.question) {
+            const std::string& text = result.question->question;
+            EXPECT_TRUE(std::isfinite(result.question->answer) && result.question->answer > 0) << text;
+            EXPECT_TRUE(text.find("nan") == std::string::npos && text.find("inf") == std::string::npos) << text;
+        } else {
+            EXPECT_EQ(result.record, 1);
+            EXPECT_NE(result.problem.find(words), std::string::npos) << result.problem;
+            EXPECT_NE(result.problem.find("record 1"), std::string::npos) << result.problem;
+        }
+        // The rebuild reads the record without failing, and what it writes loads again.
+        ASSERT_NO_THROW(rebuildIndexes(folder.path(), parseCategoryFile(OneCategory, "mxcat.idx")));
+        AppState reloaded(std::make_unique<ScriptedRandom>(), folder.path());
+        EXPECT_FALSE(loadStartupFiles(reloaded).has_value());
+    }
+}
+
+TEST(BadRecordNumber, TheLargestIndexLoadsAndNumbersNamingNoUsableRecordAreReported)
+{
+    TempFolder folder; // a good record, a blank one, and the first 100 bytes of a third
+    folder.write("MXDBASE.FIL", dataFile({ tabletDrug(), DrugRecord {} }) + tabletDrug().pack().substr(0, 100));
+    std::string entries = "32767\r\n";
+    for (int i = 1; i <= 32767; ++i)
+        entries += std::to_string(i) + ",1\r\n";
+    writeIndexes(folder, entries);
+    AppState state(std::make_unique<ScriptedRandom>(), folder.path());
+    ASSERT_FALSE(loadStartupFiles(state).has_value());
+    ASSERT_EQ(state.TabletIndex.count, 32767);
+    const std::pair<std::int16_t, const char*> rows[]
+        = { { 9, "past the end" }, { 2, "blank" }, { 3, "record 3" }, { 0, "below 1" }, { -7, "below 1" },
+              { -32768, "below 1" }, { state.TabletIndex.record[32767], "past the end" } };
+    for (const auto& [record, words] : rows) {
+        state.CandidateRecords = { 0, record };
+        state.CandidateCount = 1;
+        const auto result = makeTabletQuestion(state);
+        EXPECT_FALSE(result.question.has_value()) << record;
+        EXPECT_NE(result.problem.find(words), std::string::npos) << result.problem;
+    }
+    // A count beyond the list never reads past it; a missing data file is named.
+    state.CandidateRecords = { 0, 1 };
+    state.CandidateCount = 5;
+    EXPECT_FALSE(makeFluidQuestion(state).problem.empty());
+    state.CandidateCount = -1;
+    EXPECT_FALSE(makeTabletQuestion(state).problem.empty());
+    state.CandidateCount = 1;
+    fs::remove(folder / "MXDBASE.FIL");
+    EXPECT_NE(makeFluidQuestion(state).problem.find("MXDBASE.FIL"), std::string::npos);
+}
+
+TEST(BadTestFile, OpeningNeverWritesAndWhatOpensCanBeSteppedDeletedFromAndExported)
+{
+    const auto header = [](const std::string& title, const std::string& listed) {
+        return fitWidth(title, QuestionWidth) + fitWidth("", SolutionWidth) + fitWidth(listed, AnswerWidth);
+    };
+    const auto questions = [](int n) { return savedTest(n).substr(TestRecordLength); };
+    std::string noise(4 * TestRecordLength, '\0');
+    std::uint32_t x = 2463534242u;
+    for (char& b : noise)
+        b = static_cast<char>(x ^= x << 13, x ^= x >> 17, x ^= x << 5);
+    // The bytes; the questions, title and MenuListed read, or 0 questions when refused.
+    const std::tuple<std::string, int, std::string, int> files[] = { { "", 0, "", 0 },
+        { std::string(2011, ' '), 0, "", 0 }, { header("Only a header", "1"), 1, "Only a header", 1 },
+        { header("A", "0") + questions(3) + std::string(700, 'x'), 3, "A", 0 },
+        { header("A", "0") + questions(120), 120, "A", 0 },
+        { header("  " + std::string(60, 'T'), "0") + questions(1), 1, std::string(40, 'T'), 0 },
+        { header("A", "abc") + questions(2), 2, "A", 0 }, { header("A", "nan") + questions(2), 2, "A", 0 },
+        { header("A", "1e400") + questions(2), 2, "A", 0 }, { header("A", "99999") + questions(2), 2, "A", 0 },
+        { header("A", " -1.6 ") + questions(2), 2, "A", -2 },
+        { std::string(TestRecordLength, '\0') + questions(2), 2, std::string(40, '\0'), 0 },
+        { header("Noise", "1") + noise, 4, "Noise", 1 } };
+    for (const auto& [bytes, count, title, menuListed] : files) {
+        SCOPED_TRACE(bytes.substr(0, 60));
+        TempFolder folder;
+        folder.write("given.dsq", bytes);
+        Rig rig(folder.path(), { "given.dsq", "given.txt" });
+        rig.model.openTest();
+        EXPECT_EQ(folder.read("given.dsq"), bytes) << "opening changed the file";
+        if (count == 0) {
+            ASSERT_EQ(rig.prompts.messages.size(), 1u);
+            EXPECT_EQ(rig.lastMessage().rfind("Illegal file name", 0), 0u) << rig.lastMessage();
+            EXPECT_NE(rig.lastMessage().find("given.dsq"), std::string::npos) << rig.lastMessage();
+            EXPECT_EQ(rig.model.WorkingFile(), NewTestFileName);
+            continue;
+        }
+        ASSERT_EQ(rig.lastMessage(), "");
+        EXPECT_EQ(rig.model.QuestionCount(), count);
+        EXPECT_EQ(rig.model.CurrentQuestion(), count);
+        EXPECT_EQ(rig.model.header().TestTitle, title);
+        EXPECT_EQ(rig.model.header().MenuListed, menuListed);
+        rig.model.forwardTen();
+        rig.model.backTen();
+        rig.model.back();
+        rig.model.deleteQuestion();
+        EXPECT_EQ(rig.model.QuestionCount(), std::max(1, count - 1));
+        EXPECT_EQ(folder.read("given.dsq").size() % TestRecordLength, 0u);
+        rig.model.saveAs();
+        EXPECT_EQ(rig.lastMessage(), "");
+        EXPECT_TRUE(fs::exists(folder / "given.txt"));
+    }
+}
+
+} // namespace
+} // namespace tb::testing
