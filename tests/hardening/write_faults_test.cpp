@@ -1,11 +1,17 @@
-// Every step of every whole-file rewrite made to fail as a full disk would, or the process
-// made to "die" there. Each file written is afterwards old or new, never neither and never
-// half; a failure is reported naming the file; nothing else changes; and running the
-// operation again in what was left, stale scratch files and all, gives the finished result.
+// Writes that fail: every step of every whole-file rewrite made to fail as a full disk would,
+// or the process made to "die" there; a disk that fills part way; a folder the program may not
+// write. Each file written is afterwards old or new, never neither and never half; a failure
+// is reported naming the file; nothing else changes; and running the operation again in what
+// was left, stale scratch files and all, gives the finished result.
 
 #include "hardening_support.h"
+#include "startup/settings.h"
 
+#include <csignal>
 #include <optional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tb::testing {
 namespace {
@@ -143,15 +149,9 @@ TEST_P(RewriteFault, EveryStepLeavesEachFileOldOrNew)
         TempFolder restart;
         for (const auto& [name, bytes] : left)
             restart.write(name, bytes);
-        AppState state(std::make_unique<ScriptedRandom>(), restart.path());
-        EXPECT_FALSE(loadStartupFiles(state).has_value());
         if (!allNew) { // when done already, a delete run again would remove another one
             EXPECT_EQ(run(rewrite, restart, nullptr).first, "");
-            FolderImage now = imageOf(restart.path());
-            now.erase("MX.INI"); // start-up makes the settings file
-            for (const auto& [name, bytes] : after)
-                EXPECT_TRUE(now.count(name) && now.at(name) == bytes) << name;
-            EXPECT_EQ(now.size(), after.size()) << "scratch files left behind";
+            EXPECT_TRUE(imageOf(restart.path()) == after) << "not the finished result";
         }
     }
 }
@@ -162,6 +162,83 @@ INSTANTIATE_TEST_SUITE_P(Matrix, RewriteFault,
     [](const auto& info) {
         return std::string(Names[std::get<0>(info.param)]) + (std::get<1>(info.param) ? "_ProcessDies" : "_WriteFails");
     });
+
+// Permission bits do not stop root, so this runs only for an ordinary user.
+TEST(UnwritableFolder, EveryWriterReportsAndNothingChanges)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "running as root: permission bits do not stop writes";
+    TempFolder folder;
+    prepare(folder, false);
+    folder.write("MX.INI", Settings {}.pack());
+    ::chmod((folder / "MX.INI").c_str(), 0444);
+    const FolderImage before = imageOf(folder.path());
+    ::chmod(folder.path().c_str(), 0555);
+    EXPECT_THROW(storeSettings(folder.path(), Settings {}), FileError);
+    EXPECT_THROW(rebuildIndexes(folder.path(), parseCategoryFile(OneCategory, "mxcat.idx")), FileError);
+    AppState state(std::make_unique<ScriptedRandom>(), folder.path());
+    EXPECT_FALSE(loadStartupFiles(state).has_value()); // reading is enough to start
+    {
+        Rig rig(folder.path(), { "quiz.dsq", "copy.dsq", "copy.txt" });
+        EXPECT_NE(rig.lastMessage().find("test.tmp"), std::string::npos); // the new test has nowhere to go
+        rig.model.openTest();
+        for (const char* target : { "copy.dsq", "copy.txt" }) {
+            rig.model.saveAs();
+            EXPECT_NE(rig.lastMessage().find(target), std::string::npos) << rig.lastMessage();
+        }
+    }
+    ::chmod(folder.path().c_str(), 0755);
+    EXPECT_EQ(imageOf(folder.path()), before);
+}
+
+// Writes past a file-size limit fail (EFBIG), as on a disk that fills part way.
+struct FileSizeLimit {
+    FileSizeLimit() { previous = std::signal(SIGXFSZ, SIG_IGN), ::getrlimit(RLIMIT_FSIZE, &saved); }
+    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &saved), std::signal(SIGXFSZ, previous); }
+    void set(rlim_t bytes)
+    {
+        rlimit limit { bytes, saved.rlim_max };
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    }
+    rlimit saved {};
+    void (*previous)(int);
+};
+
+TEST(FullDisk, EveryWriterStoppedPartWayLeavesEveryFileWhole)
+{
+    TempFolder folder;
+    prepare(folder, false);
+    const FolderImage before = imageOf(folder.path());
+    FileSizeLimit limit;
+    {
+        DrugFile file(folder.path());
+        limit.set(2 * DrugRecord::RecordLength); // the data file is larger: it is only read
+        EXPECT_THROW(file.deleteRecord(1), FileError);
+        limit.set(5 * DrugRecord::RecordLength + 200); // 200 bytes would round up to one more record
+        EXPECT_THROW(file.write(6, drug("zeta", Tablet, 5, 0, 1)), FileError);
+        EXPECT_EQ(file.RecordTotal(), 5);
+        limit.set(10); // the new tablet list needs more than this
+        EXPECT_THROW(rebuildIndexes(folder.path(), parseCategoryFile(OneCategory, "mxcat.idx")), FileError);
+    }
+    limit.set(RLIM_INFINITY);
+    Rig rig(folder.path(), { "quiz.dsq", "old.dsq", "quiz.txt" });
+    rig.prompts.yesNoAnswers = { true, true };
+    rig.model.openTest();
+    rig.model.backTen(); // the shown question is stored below the limit; a copy reaches past it
+    limit.set(3 * TestRecordLength + 100);
+    for (const char* target : { "old.dsq", "quiz.txt" }) {
+        rig.model.saveAs();
+        EXPECT_NE(rig.lastMessage().find(target), std::string::npos) << rig.lastMessage();
+    }
+    EXPECT_NE(rig.lastMessage().find(Illegal), std::string::npos);
+    rig.model.forwardTen();
+    limit.set(5 * TestRecordLength + 500);
+    rig.model.forward(); // a new blank question 5 cannot be stored whole
+    EXPECT_NE(rig.lastMessage().find("quiz.dsq"), std::string::npos) << rig.lastMessage();
+    limit.set(RLIM_INFINITY);
+    rig.model.closeTest();
+    EXPECT_EQ(imageOf(folder.path()), before);
+}
 
 } // namespace
 } // namespace tb::testing
