@@ -21,11 +21,9 @@ using FolderImage = std::map<std::string, std::string>;
 inline FolderImage imageOf(const std::filesystem::path& folder)
 {
     FolderImage image;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        std::ifstream in(entry.path(), std::ios::binary);
-        if (entry.is_regular_file())
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (std::ifstream in(entry.path(), std::ios::binary); entry.is_regular_file())
             image[entry.path().filename().string()].assign(std::istreambuf_iterator<char>(in), {});
-    }
     return image;
 }
 
@@ -35,16 +33,11 @@ inline DrugRecord drug(const std::string& name, int form, double strength, doubl
 {
     DrugRecord r;
     r.GenericName = name;
-    r.DoseRangeLow = low;
-    r.DoseRangeHigh = high;
+    r.DoseRangeLow = low, r.DoseRangeHigh = high, r.FluidIncrement = increment;
     r.DoseRangeLowUnit = r.DoseRangeHighUnit = r.StrengthUnit[0] = Mg;
-    r.FluidIncrement = increment;
-    r.HalfTablet[0] = 1;
-    r.FormCode[0] = static_cast<std::int16_t>(form);
-    r.Strength[0] = strength;
-    r.Volume[0] = volume;
+    r.FormCode[0] = static_cast<std::int16_t>(form), r.Strength[0] = strength, r.Volume[0] = volume;
+    r.HalfTablet[0] = 1, r.DrugCategory = static_cast<std::int16_t>(category);
     r.VolumeUnit.fill(6);
-    r.DrugCategory = static_cast<std::int16_t>(category);
     return r;
 }
 
@@ -83,9 +76,9 @@ inline std::string savedTest(int questions)
 
 /// One program run on a folder: the test window's model with scripted prompts.
 struct Rig {
-    explicit Rig(const std::filesystem::path& folder, std::vector<std::string> names = {})
+    explicit Rig(const std::filesystem::path& folder, std::vector<std::string> names = {}, bool startUp = false)
         : state(std::make_unique<ScriptedRandom>(), folder)
-        , model(state, prompts, view)
+        , model((startUp && loadStartupFiles(state), state), prompts, view) // start-up reads the drug files first
     {
         prompts.fileNames.assign(names.begin(), names.end());
     }
