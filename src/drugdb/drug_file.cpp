@@ -3,9 +3,7 @@
 #include "startup/file_error.h"
 #include "startup/startup_loader.h"
 
-#include <bit>
 #include <charconv>
-#include <cstring>
 #include <limits>
 #include <optional>
 #include <string>
@@ -32,45 +30,20 @@ struct IndexFacts {
     std::int16_t category = 0;
 };
 
-std::int16_t int16At(std::string_view bytes, std::size_t offset)
-{
-    const auto lo = static_cast<unsigned char>(bytes[offset]);
-    const auto hi = static_cast<unsigned char>(bytes[offset + 1]);
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(lo | (hi << 8)));
-}
-
-double float64At(std::string_view bytes, std::size_t offset)
-{
-    std::uint64_t bits = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(&bits, bytes.data() + offset, sizeof bits);
-    } else {
-        for (std::size_t i = 0; i < 8; ++i)
-            bits |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[offset + i])) << (8 * i);
-    }
-    double value = 0;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
 IndexFacts indexFacts(std::string_view bytes)
 {
-    // Offsets of FormCode(0), Strength(0) and DrugCategory in the record.
-    constexpr std::size_t FormCodeAt = 128;
-    constexpr std::size_t StrengthAt = 138;
-    constexpr std::size_t CategoryAt = 238;
     IndexFacts facts;
     if (bytes.size() < DrugRecord::RecordLength)
         return facts;
     for (std::size_t i = 0; i < DrugRecord::Slots; ++i) {
-        if (!(float64At(bytes, StrengthAt + 8 * i) > 0))
+        if (!(float64At(bytes, StrengthOffset + 8 * i) > 0))
             continue;
-        if (isFluidForm(int16At(bytes, FormCodeAt + 2 * i)))
+        if (isFluidForm(int16At(bytes, FormCodeOffset + 2 * i)))
             facts.fluid = true;
         else
             facts.solid = true;
     }
-    facts.category = int16At(bytes, CategoryAt);
+    facts.category = int16At(bytes, DrugCategoryOffset);
     return facts;
 }
 

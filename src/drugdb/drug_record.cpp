@@ -28,10 +28,36 @@ void putDouble(std::string& out, double v)
         out += static_cast<char>((bits >> (8 * i)) & 0xFF);
 }
 
+} // namespace
+
+std::int16_t int16At(std::string_view bytes, std::size_t offset)
+{
+    const auto lo = static_cast<unsigned char>(bytes[offset]);
+    const auto hi = static_cast<unsigned char>(bytes[offset + 1]);
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(lo | (hi << 8)));
+}
+
+double float64At(std::string_view bytes, std::size_t offset)
+{
+    std::uint64_t bits = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&bits, bytes.data() + offset, sizeof bits);
+    } else {
+        for (std::size_t i = 0; i < 8; ++i)
+            bits |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[offset + i])) << (8 * i);
+    }
+    return std::bit_cast<double>(bits);
+}
+
+namespace {
+
 // Reads fields one by one from a record buffer of exactly 240 bytes.
 class FieldReader {
 public:
-    explicit FieldReader(const std::string& bytes) : bytes_(bytes) {}
+    explicit FieldReader(const std::string& bytes)
+        : bytes_(bytes)
+    {
+    }
 
     std::string text(std::size_t width)
     {
@@ -41,18 +67,13 @@ public:
     }
     std::int16_t int16()
     {
-        const auto lo = static_cast<unsigned char>(bytes_[pos_]);
-        const auto hi = static_cast<unsigned char>(bytes_[pos_ + 1]);
         pos_ += 2;
-        return static_cast<std::int16_t>(static_cast<std::uint16_t>(lo | (hi << 8)));
+        return int16At(bytes_, pos_ - 2);
     }
     double float64()
     {
-        std::uint64_t bits = 0;
-        for (int i = 0; i < 8; ++i)
-            bits |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes_[pos_ + i])) << (8 * i);
         pos_ += 8;
-        return std::bit_cast<double>(bits);
+        return float64At(bytes_, pos_ - 8);
     }
 
 private:

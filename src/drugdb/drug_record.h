@@ -25,30 +25,36 @@ enum FormCode : std::int16_t {
     IVInjection = 10
 };
 
-inline bool isFluidForm(std::int16_t form) { return form >= 2 && form <= 10; }
+inline bool isFluidForm(std::int16_t form)
+{
+    return form >= 2 && form <= 10;
+}
 
 /// The prefix code (1..8) of a mass unit code, or 0 when the code is out of range.
-inline int prefixOfMassUnit(std::int16_t unit) { return unit >= 0 && unit <= 7 ? unit + 1 : 0; }
+inline int prefixOfMassUnit(std::int16_t unit)
+{
+    return unit >= 0 && unit <= 7 ? unit + 1 : 0;
+}
 
 /// One drug: a 240-byte record of MXDBASE.FIL. Texts are Windows-1252, held as read
-/// (blank-padded); trimmed() gives them without their trailing blanks.
+/// (blank-padded); trimmedRight() gives them without their trailing blanks.
 struct DrugRecord {
     static constexpr std::size_t RecordLength = 240;
     static constexpr int Slots = 5;
 
-    std::string GenericName;               // 30 characters in the file
-    std::array<std::string, 2> TradeName;  // 30 characters each
+    std::string GenericName; // 30 characters in the file
+    std::array<std::string, 2> TradeName; // 30 characters each
     double DoseRangeLow = 0.0;
     std::int16_t DoseRangeLowUnit = 0;
     double DoseRangeHigh = 0.0;
     std::int16_t DoseRangeHighUnit = 0;
     double FluidIncrement = 0.0;
-    std::array<std::int16_t, Slots> HalfTablet{};
-    std::array<std::int16_t, Slots> FormCode{};
-    std::array<double, Slots> Strength{};
-    std::array<std::int16_t, Slots> StrengthUnit{};
-    std::array<double, Slots> Volume{};
-    std::array<std::int16_t, Slots> VolumeUnit{};
+    std::array<std::int16_t, Slots> HalfTablet {};
+    std::array<std::int16_t, Slots> FormCode {};
+    std::array<double, Slots> Strength {};
+    std::array<std::int16_t, Slots> StrengthUnit {};
+    std::array<double, Slots> Volume {};
+    std::array<std::int16_t, Slots> VolumeUnit {};
     std::int16_t DrugCategory = 0;
 
     /// The record as its 240 file bytes: texts blank-padded, numbers little-endian.
@@ -59,6 +65,16 @@ struct DrugRecord {
     /// A blank record: generic name blank (all texts empty, all numbers 0).
     bool isBlank() const;
 };
+
+/// Little-endian field readers over the bytes of a record, for passes that need a few
+/// fields of many records without unpacking each one.
+std::int16_t int16At(std::string_view bytes, std::size_t offset);
+double float64At(std::string_view bytes, std::size_t offset);
+
+/// Byte offsets in a record of FormCode(0), Strength(0) and DrugCategory.
+inline constexpr std::size_t FormCodeOffset = 30 + 2 * 30 + 8 + 2 + 8 + 2 + 8 + 5 * 2;
+inline constexpr std::size_t StrengthOffset = FormCodeOffset + 5 * 2;
+inline constexpr std::size_t DrugCategoryOffset = DrugRecord::RecordLength - 2;
 
 /// A text without its trailing blanks (and trailing NULs of a never-written record).
 std::string trimmedRight(std::string_view text);

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <stdio_ext.h>
 #include <sys/stat.h>
-#include <limits>
 #include <system_error>
 #include <unistd.h>
 
@@ -96,22 +96,9 @@ void RecordFile::seek(long long n, LastOp next)
 
 bool RecordFile::read(long long n, std::string& out)
 {
-    out.assign(recordLength_, '\0');
-    if (!file_)
-        fail("is closed");
-    seek(n, LastOp::Read);
-    last_ = LastOp::Read;
-    const std::size_t got = std::fread(out.data(), 1, recordLength_, file_);
-    if (got < recordLength_) {
-        position_ = -1;
-        const bool failed = std::ferror(file_) != 0;
-        std::clearerr(file_);
-        if (failed)
-            fail("cannot be read");
-        return got > 0;
-    }
-    position_ += static_cast<long long>(got);
-    return true;
+    const bool any = readMany(n, 1, out) > 0;
+    out.resize(recordLength_, '\0');
+    return any;
 }
 
 std::size_t RecordFile::readMany(long long first, std::size_t count, std::string& out)
@@ -151,7 +138,7 @@ void RecordFile::write(long long n, std::string_view bytes, char pad)
     position_ = -1;
     // A record that lengthens the file and fails part way (a full disk) is cut off again,
     // so that no half record is left behind to be read as a whole one later.
-    struct stat before {};
+    struct stat before { };
     const bool lengthens = ::fstat(::fileno(file_), &before) == 0
         && static_cast<long long>(recordLength_) * n > static_cast<long long>(before.st_size);
     if (std::fwrite(record.data(), 1, record.size(), file_) != record.size() || std::fflush(file_) != 0) {
@@ -202,7 +189,7 @@ std::string readWholeFile(const fs::path& path)
         throw FileError(path.string(), "The file " + quoted(path) + " cannot be opened: " + describeErrno() + ".");
     // Read straight into a string of the file's size; go on in case the file grew meanwhile.
     std::setvbuf(f, nullptr, _IONBF, 0);
-    struct stat info {};
+    struct stat info { };
     std::string data;
     if (::fstat(::fileno(f), &info) == 0 && info.st_size > 0)
         data.resize(static_cast<std::size_t>(info.st_size));

@@ -167,15 +167,20 @@ bool blankText(std::string_view text)
 
 } // namespace
 
+void TestModel::packShownFields(std::string& out) const
+{
+    out.clear();
+    appendStoredField(out, fields_[0], QuestionWidth);
+    appendStoredField(out, fields_[1], SolutionWidth);
+    appendStoredField(out, fields_[2], AnswerWidth);
+}
+
 void TestModel::putfile()
 {
     const bool mirrored = mirrorValid_ && mirrorName_ == workingFile_;
     if (mirrored && cleanQuestion_ == currentQuestion_ && cleanQuestion_ > 0)
         return;
-    packed_.clear();
-    appendStoredField(packed_, fields_[0], QuestionWidth);
-    appendStoredField(packed_, fields_[1], SolutionWidth);
-    appendStoredField(packed_, fields_[2], AnswerWidth);
+    packShownFields(packed_);
     recordBuffer_.questionText.assign(packed_, 0, QuestionWidth);
     recordBuffer_.solutionText.assign(packed_, QuestionWidth, SolutionWidth);
     recordBuffer_.answerText.assign(packed_, QuestionWidth + SolutionWidth, AnswerWidth);
@@ -253,9 +258,9 @@ void TestModel::keepShownEdits()
 {
     if (sameNameIgnoringCase(workingFile_, NewTestFileName) || currentQuestion_ < 1)
         return;
-    const QuestionRecord shown { fitWidth(stripBlanks(fields_[0]), QuestionWidth),
-        fitWidth(stripBlanks(fields_[1]), SolutionWidth), fitWidth(stripBlanks(fields_[2]), AnswerWidth) };
-    if (shown.pack() != recordBuffer_.pack())
+    std::string shown;
+    packShownFields(shown);
+    if (shown != recordBuffer_.pack())
         putfile();
 }
 

@@ -197,6 +197,8 @@ private:
     /// Writes the shown question into a saved test before the test is left, when it was
     /// edited since it was last stored or read.
     void keepShownEdits();
+    /// The record bytes putfile stores for the three fields as they stand.
+    void packShownFields(std::string& out) const;
     bool designatesWorkingFile(const std::string& name) const;
     /// Runs one command; whatever it throws becomes a message to the teacher.
     void guarded(const std::function<void()>& command);
