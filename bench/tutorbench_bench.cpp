@@ -12,7 +12,7 @@
 #include "support/fake_prompts.h"
 #include "support/quiet_view.h"
 #include "support/temp_folder.h"
-#include "testbuilder/test_model.h"
+#include "testbuilder/exam_model.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -32,9 +32,9 @@ namespace {
 struct ModelWorkspace : tb::bench::Workspace {
     QuietView view;
 
-    std::unique_ptr<tb::TestModel> model()
+    std::unique_ptr<tb::ExamModel> model()
     {
-        auto m = std::make_unique<tb::TestModel>(*state, prompts, view);
+        auto m = std::make_unique<tb::ExamModel>(*state, prompts, view);
         m->setSelectedCategories(std::vector<bool>(static_cast<std::size_t>(state->categories.CategoryCount), true));
         return m;
     }

@@ -7,7 +7,7 @@
 #include "startup/number_format.h"
 #include "support/fake_prompts.h"
 #include "support/quiet_view.h"
-#include "testbuilder/test_model.h"
+#include "testbuilder/exam_model.h"
 
 #include <cmath>
 #include <cstdio>
@@ -38,7 +38,7 @@ inline void checkCreatedQuestions(AppState& state)
 {
     testing::FakePrompts prompts;
     testing::QuietView view;
-    TestModel model(state, prompts, view);
+    ExamModel model(state, prompts, view);
     model.setCategoryTicked(0, false);
     model.setCategoryTicked(3, false);
     for (int k = 0; k < 3; ++k) {

@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // message when no drug of the index can give one.
     testing::FakePrompts prompts;
     testing::QuietView view;
-    TestModel model(state, prompts, view);
+    ExamModel model(state, prompts, view);
     for (int category : { TabletDosages, FluidDosages }) {
         prompts.messages.clear();
         if (model.generateQuestion(category)) {

@@ -34,7 +34,7 @@ for target in $TARGETS; do
     case "$target" in
     fuzz_settings) max_len=512 ;;
     fuzz_drug_file) max_len=2880 ;;
-    fuzz_test_file) max_len=16200 ;;
+    fuzz_exam_file) max_len=16200 ;;
     *) max_len=4096 ;;
     esac
     work="$BUILD/fuzz-corpus/$target"

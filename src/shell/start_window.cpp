@@ -6,7 +6,7 @@
 #include "startup/app_state.h"
 #include "startup/cp1252.h"
 #include "startup/prompts.h"
-#include "testbuilder/test_window.h"
+#include "testbuilder/exam_window.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -218,8 +218,8 @@ void StartWindow::showFocus(int index, bool focused)
 QWidget* StartWindow::createTool(int index)
 {
     if (index == 0) {
-        auto* window = new TestWindow(state_, prompts_);
-        connect(window, &TestWindow::closed, this, [this] { toolClosed(0); });
+        auto* window = new ExamWindow(state_, prompts_);
+        connect(window, &ExamWindow::closed, this, [this] { toolClosed(0); });
         return window;
     }
     auto* window = new DrugDatabaseWindow(state_, prompts_);

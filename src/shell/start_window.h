@@ -13,7 +13,7 @@ namespace tb {
 
 struct AppState;
 class Prompts;
-class TestWindow;
+class ExamWindow;
 class DrugDatabaseWindow;
 
 /// frmstart, "Dosarion - Tutor Bench": the program's main window. Its two panels

@@ -2,7 +2,7 @@
 
 #include "shell/centreform.h"
 #include "startup/cp1252.h"
-#include "testbuilder/test_model.h"
+#include "testbuilder/exam_model.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -197,7 +197,7 @@ std::string stored(QString text)
 
 } // namespace
 
-DescriptionDialog::DescriptionDialog(TestModel& model, QWidget* parent)
+DescriptionDialog::DescriptionDialog(ExamModel& model, QWidget* parent)
     : QDialog(parent)
     , model_(model)
 {

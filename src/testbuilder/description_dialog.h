@@ -11,7 +11,7 @@ class QPushButton;
 
 namespace tb {
 
-class TestModel;
+class ExamModel;
 
 /// Frmtitle, "Test Description": the title (Txttitle, 40), the description
 /// (Txtdescription_0, 200, Enter swallowed), the instructions (Txtdescription_1, 600),
@@ -22,7 +22,7 @@ class DescriptionDialog final : public QDialog {
     Q_OBJECT
 
 public:
-    explicit DescriptionDialog(TestModel& model, QWidget* parent = nullptr);
+    explicit DescriptionDialog(ExamModel& model, QWidget* parent = nullptr);
 
     void cmdtitleaccept_Click(int index);
 
@@ -30,7 +30,7 @@ private:
     void createWidgets();
     void connectWidgets();
 
-    TestModel& model_;
+    ExamModel& model_;
     QLineEdit* Txttitle_ = nullptr;
     std::array<QPlainTextEdit*, 2> Txtdescription_{};
     QCheckBox* Check1_ = nullptr;

@@ -1,4 +1,4 @@
-#include "testbuilder/test_model.h"
+#include "testbuilder/exam_model.h"
 
 #include "startup/number_format.h"
 #include "startup/record_file.h"
@@ -31,19 +31,19 @@ std::string numberingLine(int style, int n)
 
 } // namespace
 
-void TestModel::numbquest_Click(int index)
+void ExamModel::numbquest_Click(int index)
 {
     if (index >= 0 && index <= 5)
         numbering_ = index;
 }
 
-void TestModel::tfop_Click(int index)
+void ExamModel::tfop_Click(int index)
 {
     if (index >= 0 && index < static_cast<int>(includes_.size()))
         includes_[static_cast<std::size_t>(index)] = !includes_[static_cast<std::size_t>(index)];
 }
 
-void TestModel::saveastextfile(const std::filesystem::path& file)
+void ExamModel::saveastextfile(const std::filesystem::path& file)
 {
     // The questions come from the working file as last stored, not from the fields.
     std::vector<QuestionRecord> records;

@@ -5,7 +5,7 @@
 #include "support/fake_prompts.h"
 #include "support/quiet_view.h"
 #include "support/temp_folder.h"
-#include "testbuilder/test_model.h"
+#include "testbuilder/exam_model.h"
 
 #include <gtest/gtest.h>
 
@@ -86,7 +86,7 @@ struct Rig {
     FakePrompts prompts;
     QuietView view;
     AppState state;
-    TestModel model;
+    ExamModel model;
 };
 
 } // namespace tb::testing

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "testbuilder/test_model.h"
+#include "testbuilder/exam_model.h"
 
 #include <string>
 
 namespace tb::testing {
 
 /// A test view that shows nothing; it keeps only the title label it was given.
-class QuietView final : public TestView {
+class QuietView final : public ExamView {
 public:
     void showFields(const std::string&, const std::string&, const std::string&) override { }
     void setCountText(const std::string&) override { }

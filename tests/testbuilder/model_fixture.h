@@ -3,7 +3,7 @@
 #include "startup/startup_loader.h"
 #include "support/fake_prompts.h"
 #include "support/temp_folder.h"
-#include "testbuilder/test_model.h"
+#include "testbuilder/exam_model.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 namespace tb::testing {
 
 /// Records what the model asked the window to show.
-class FakeView final : public TestView {
+class FakeView final : public ExamView {
 public:
     void showFields(const std::string&, const std::string&, const std::string&) override { }
     void setCountText(const std::string& text) override { countTexts.push_back(text); }
@@ -44,7 +44,7 @@ protected:
             draws.push_back(static_cast<double>(x >> 11) / 9007199254740992.0);
         }
         state = std::make_unique<AppState>(std::make_unique<ScriptedRandom>(draws), folder.path());
-        model = std::make_unique<TestModel>(*state, prompts, view);
+        model = std::make_unique<ExamModel>(*state, prompts, view);
     }
 
     /// The sample drug database, loaded as start-up loads it.
@@ -53,7 +53,7 @@ protected:
         folder.copySampleDatabase(TB_SAMPLE_DIR);
         const auto problem = loadStartupFiles(*state);
         ASSERT_FALSE(problem) << problem->message;
-        model = std::make_unique<TestModel>(*state, prompts, view);
+        model = std::make_unique<ExamModel>(*state, prompts, view);
     }
 
     void type(const std::string& question, const std::string& solution, const std::string& answer)
@@ -100,7 +100,7 @@ protected:
     FakePrompts prompts;
     FakeView view;
     std::unique_ptr<AppState> state;
-    std::unique_ptr<TestModel> model;
+    std::unique_ptr<ExamModel> model;
 };
 
 } // namespace tb::testing

@@ -3,7 +3,7 @@
 #include "support/quiet_view.h"
 #include "support/temp_folder.h"
 #include "testbuilder/description_dialog.h"
-#include "testbuilder/test_model.h"
+#include "testbuilder/exam_model.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -40,7 +40,7 @@ struct Dialog {
     tb::AppState state { std::make_unique<tb::ProductionRandom>(), folder.path() };
     tb::testing::FakePrompts prompts;
     tb::testing::QuietView view;
-    tb::TestModel model { state, prompts, view };
+    tb::ExamModel model { state, prompts, view };
     tb::TestHeader original;
     std::unique_ptr<tb::DescriptionDialog> dialog;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "questions/generated_question.h"
+#include "testbuilder/exam_record.h"
 #include "startup/app_state.h"
 #include "startup/prompts.h"
 #include "startup/record_file.h"
@@ -15,58 +16,6 @@
 
 namespace tb {
 
-inline constexpr const char* NewTestFileName = "test.tmp";
-inline constexpr const char* QuestionScratchFileName = "MXtmp.TMP";
-inline constexpr int MaxQuestions = 99;
-
-inline constexpr std::size_t QuestionWidth = 800;
-inline constexpr std::size_t SolutionWidth = 1200;
-inline constexpr std::size_t AnswerWidth = 12;
-inline constexpr std::size_t TestRecordLength = 2012;
-
-inline constexpr std::size_t TitleWidth = 40;
-inline constexpr std::size_t DescriptionWidth = 200;
-inline constexpr std::size_t InstructionsWidth = 1000;
-
-/// The category codes of a question.
-enum QuestionCategory : int { MetricConversions = 1, TabletDosages = 2, FluidDosages = 3, IVDropRates = 4 };
-
-/// One stored question: 800 + 1200 + 12 blank-padded Windows-1252 characters.
-struct QuestionRecord {
-    std::string questionText;
-    std::string solutionText;
-    std::string answerText;
-
-    /// The 2012 file bytes: each field cut or blank-padded to its width.
-    std::string pack() const;
-    /// A record from file bytes; fields keep their padding.
-    static QuestionRecord unpack(std::string_view bytes);
-};
-
-/// Record 1 of every test file.
-struct TestHeader {
-    std::string TestTitle; // at most 40 characters
-    std::string TestDescription; // 200 characters
-    std::string TestInstructions; // 1000 characters
-    int MenuListed = 0;
-
-    /// The 2012 file bytes of the header record, as puttitle writes it.
-    std::string pack() const;
-    /// The header fields as openfile reads them (stripped, title kept to 40).
-    static TestHeader unpack(std::string_view bytes);
-};
-
-/// Removes outer blanks only; line breaks stay.
-std::string stripBlanks(std::string_view text);
-/// The length of a text without its trailing blanks. Records are mostly padding, so
-/// this looks at the blanks a block at a time.
-std::size_t lengthWithoutTrailingBlanks(std::string_view text);
-/// Cuts or blank-pads a text to `width` characters.
-std::string fitWidth(std::string_view text, std::size_t width);
-
-/// Remembers `keys` unless they were seen among the last 50; true when they were (a repeat).
-bool isRepeat(RepeatHistory& history, const DuplicateKeys& keys);
-
 /// What the test window shows of the state: buttonstatus's result.
 struct ButtonStatus {
     std::string fileLabel; // Label7: "File : " + WorkingFile
@@ -77,9 +26,9 @@ struct ButtonStatus {
 
 /// The test window's side of the model: the model calls it when something is to be shown.
 /// Texts are Windows-1252.
-class TestView {
+class ExamView {
 public:
-    virtual ~TestView() = default;
+    virtual ~ExamView() = default;
     /// showquestion1: the three editing fields get these texts (trailing blanks removed).
     virtual void showFields(const std::string& question, const std::string& solution, const std::string& answer) = 0;
     /// The count box `Text1` gets a new text (the limit rule writes the reduced count).
@@ -96,11 +45,11 @@ public:
 /// the test files, the header, the text export. The window owns one and binds its
 /// controls to it; nothing here uses Qt. No exception leaves a command: file errors
 /// become messages through `Prompts`.
-class TestModel final {
+class ExamModel final {
 public:
     /// Sets up a new test in "test.tmp" of state.dataFolder and writes its header
     /// (the window's opening steps 3, 5 and 6).
-    TestModel(AppState& state, Prompts& prompts, TestView& view);
+    ExamModel(AppState& state, Prompts& prompts, ExamView& view);
 
     // ---- the editing buffer: the three fields the window shows ----
     /// The window reports each change of a field's text (0 question, 1 solution, 2 answer);
@@ -205,7 +154,7 @@ private:
 
     AppState& state_;
     Prompts& prompts_;
-    TestView& view_;
+    ExamView& view_;
 
     TestHeader header_;
     int questionCount_ = 1;

@@ -1,4 +1,4 @@
-#include "testbuilder/test_model.h"
+#include "testbuilder/exam_record.h"
 
 #include "startup/number_format.h"
 

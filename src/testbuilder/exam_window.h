@@ -10,15 +10,15 @@ struct AppState;
 class Prompts;
 
 /// Frmexam, "Dosarion - Test Construction Set": the window in which a teacher builds
-/// a test. Its behaviour lives in TestModel; the window binds its controls to it.
+/// a test. Its behaviour lives in ExamModel; the window binds its controls to it.
 /// One window serves one opening: the start window creates it, hides itself, and shows
 /// itself again on closed(), which is emitted once the closing steps have run.
-class TestWindow final : public QMainWindow {
+class ExamWindow final : public QMainWindow {
     Q_OBJECT
 
 public:
-    TestWindow(AppState& state, Prompts& prompts, QWidget* parent = nullptr);
-    ~TestWindow() override;
+    ExamWindow(AppState& state, Prompts& prompts, QWidget* parent = nullptr);
+    ~ExamWindow() override;
 
 signals:
     void closed();

@@ -1,4 +1,4 @@
-#include "testbuilder/test_model.h"
+#include "testbuilder/exam_model.h"
 
 #include "startup/cp1252.h"
 #include "startup/number_format.h"
@@ -106,7 +106,7 @@ bool sameFolder(const fs::path& a, const fs::path& b)
 
 // Save As and Open compare the chosen name with the working file as files, not as texts:
 // "TEST.DSQ", "./test.dsq", "sub/../test.dsq" or an absolute path all designate it.
-bool TestModel::designatesWorkingFile(const std::string& name) const
+bool ExamModel::designatesWorkingFile(const std::string& name) const
 {
     if (stripBlanks(name) == workingFile_)
         return true;
@@ -125,12 +125,12 @@ bool TestModel::designatesWorkingFile(const std::string& name) const
 
 // ---- the header ----
 
-void TestModel::puttitle()
+void ExamModel::puttitle()
 {
     guarded([&] { writeHeader(); });
 }
 
-void TestModel::writeHeader()
+void ExamModel::writeHeader()
 {
     dropMirror();
     RecordFile file(workingPath(), TestRecordLength);
@@ -138,7 +138,7 @@ void TestModel::writeHeader()
     file.close();
 }
 
-void TestModel::acceptDescription(
+void ExamModel::acceptDescription(
     const std::string& title, const std::string& description, const std::string& instructions, int menuListed)
 {
     auto store
@@ -152,7 +152,7 @@ void TestModel::acceptDescription(
 
 // ---- opening ----
 
-void TestModel::openTest()
+void ExamModel::openTest()
 {
     guarded([&] {
         const std::string name = programName(prompts_.openFileName("", OpenDialogFilter, 1));
@@ -176,7 +176,7 @@ void TestModel::openTest()
     });
 }
 
-void TestModel::openListedTest(int entry)
+void ExamModel::openListedTest(int entry)
 {
     guarded([&] {
         if (entry < 1 || entry > static_cast<int>(fileList_.size()))
@@ -191,7 +191,7 @@ void TestModel::openListedTest(int entry)
     });
 }
 
-void TestModel::openfile(const std::string& name)
+void ExamModel::openfile(const std::string& name)
 {
     keepShownEdits();
     savetruefalse();
@@ -234,7 +234,7 @@ void TestModel::openfile(const std::string& name)
 
 // ---- saving ----
 
-void TestModel::savetruefalse()
+void ExamModel::savetruefalse()
 {
     if (workingFile_ != NewTestFileName || !unsaved_)
         return;
@@ -243,16 +243,16 @@ void TestModel::savetruefalse()
         saveAsRoutine();
 }
 
-void TestModel::saveAs()
+void ExamModel::saveAs()
 {
     guarded([&] { saveAsRoutine(); });
 }
 
-void TestModel::saveAsRoutine()
+void ExamModel::saveAsRoutine()
 {
     // Whatever the routine ends in, "&Save Test" is offered from then on.
     struct OfferSave {
-        TestView& view;
+        ExamView& view;
         ~OfferSave() { view.showSaveTest(); }
     } offerSave { view_ };
     const std::string chosen = programName(prompts_.saveFileName(SaveDialogTitle, SaveDialogFilter, 1));
@@ -306,7 +306,7 @@ void TestModel::saveAsRoutine()
     }
 }
 
-void TestModel::savefile()
+void ExamModel::savefile()
 {
     putfile();
     std::string contents;
@@ -329,12 +329,12 @@ void TestModel::savefile()
     showquestion1();
 }
 
-void TestModel::save()
+void ExamModel::save()
 {
     guarded([&] { putfile(); });
 }
 
-void TestModel::newTest()
+void ExamModel::newTest()
 {
     guarded([&] {
         keepShownEdits();
@@ -354,7 +354,7 @@ void TestModel::newTest()
     });
 }
 
-void TestModel::closeTest()
+void ExamModel::closeTest()
 {
     state_.lastMenuListed = header_.MenuListed;
     guarded([&] { keepShownEdits(); });
@@ -370,7 +370,7 @@ void TestModel::closeTest()
 
 // ---- the test-file list ----
 
-const std::vector<std::string>& TestModel::updatefilelist()
+const std::vector<std::string>& ExamModel::updatefilelist()
 {
     fileList_.clear();
     std::error_code ec;
@@ -393,7 +393,7 @@ const std::vector<std::string>& TestModel::updatefilelist()
     return fileList_;
 }
 
-std::string TestModel::listCaption(int n, const std::string& name)
+std::string ExamModel::listCaption(int n, const std::string& name)
 {
     return (n < 10 ? "&" : "") + formatInt(n) + " " + name;
 }

@@ -2,8 +2,8 @@
 #include "startup/startup_loader.h"
 #include "support/fake_prompts.h"
 #include "support/temp_folder.h"
-#include "testbuilder/test_model.h"
-#include "testbuilder/test_window.h"
+#include "testbuilder/exam_model.h"
+#include "testbuilder/exam_window.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -125,7 +125,7 @@ private slots:
 
     void buildSaveExportAndReopenATest()
     {
-        QSignalSpy closed(window.get(), &tb::TestWindow::closed);
+        QSignalSpy closed(window.get(), &tb::ExamWindow::closed);
 
         // Ten questions of the four categories, one Create at a time.
         const std::array<int, 10> categories { 0, 1, 2, 3, 0, 1, 2, 3, 1, 2 };
@@ -193,7 +193,7 @@ private:
     void openWindow()
     {
         window.reset();
-        window = std::make_unique<tb::TestWindow>(*state, *prompts);
+        window = std::make_unique<tb::ExamWindow>(*state, *prompts);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
@@ -233,8 +233,8 @@ private:
     std::unique_ptr<tb::testing::TempFolder> folder;
     std::unique_ptr<tb::AppState> state;
     std::unique_ptr<tb::testing::FakePrompts> prompts;
-    std::unique_ptr<tb::TestWindow> window;
+    std::unique_ptr<tb::ExamWindow> window;
 };
 
 QTEST_MAIN(TestWindowTest)
-#include "test_window_test.moc"
+#include "exam_window_test.moc"

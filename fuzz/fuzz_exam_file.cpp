@@ -6,7 +6,7 @@
 #include "fuzz_support.h"
 #include "support/fake_prompts.h"
 #include "support/quiet_view.h"
-#include "testbuilder/test_model.h"
+#include "testbuilder/exam_model.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -23,7 +23,7 @@ void check(bool ok, const char* what)
     }
 }
 
-void checkPosition(const TestModel& model)
+void checkPosition(const ExamModel& model)
 {
     check(model.QuestionCount() >= 1, "at least one question");
     check(model.CurrentQuestion() >= 1 && model.CurrentQuestion() <= model.QuestionCount(),
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     testing::FakePrompts prompts;
     testing::QuietView view;
     AppState state(std::make_unique<fuzz::InputRandom>(bytes), folder);
-    TestModel model(state, prompts, view);
+    ExamModel model(state, prompts, view);
 
     prompts.fileNames.push_back("given.dsq");
     model.openTest();
@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     testing::FakePrompts again;
     testing::QuietView otherView;
     AppState otherState(std::make_unique<fuzz::InputRandom>(bytes), folder);
-    TestModel reopened(otherState, again, otherView);
+    ExamModel reopened(otherState, again, otherView);
     again.fileNames.push_back("copy.dsq");
     reopened.openTest();
     check(again.messages.empty(), "the copy opens");

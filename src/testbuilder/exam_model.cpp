@@ -1,4 +1,4 @@
-#include "testbuilder/test_model.h"
+#include "testbuilder/exam_model.h"
 
 #include "questions/drop_rate_question.h"
 #include "questions/drug_questions.h"
@@ -64,7 +64,7 @@ const char* const NoFluidMessage
 
 } // namespace
 
-TestModel::TestModel(AppState& state, Prompts& prompts, TestView& view)
+ExamModel::ExamModel(AppState& state, Prompts& prompts, ExamView& view)
     : state_(state)
     , prompts_(prompts)
     , view_(view)
@@ -78,7 +78,7 @@ TestModel::TestModel(AppState& state, Prompts& prompts, TestView& view)
     refresh();
 }
 
-void TestModel::guarded(const std::function<void()>& command)
+void ExamModel::guarded(const std::function<void()>& command)
 {
     // Every command ends here: a file that cannot be read or written becomes a message
     // naming it, and the window goes on with the test as it stands.
@@ -91,7 +91,7 @@ void TestModel::guarded(const std::function<void()>& command)
     }
 }
 
-std::filesystem::path TestModel::resolve(const std::string& name) const
+std::filesystem::path ExamModel::resolve(const std::string& name) const
 {
     // Names are the program's Windows-1252 text; the file system spells them in UTF-8.
     const std::filesystem::path path(fromCp1252(name));
@@ -100,14 +100,14 @@ std::filesystem::path TestModel::resolve(const std::string& name) const
     return state_.dataFolder / path;
 }
 
-std::filesystem::path TestModel::workingPath() const
+std::filesystem::path ExamModel::workingPath() const
 {
     return resolve(workingFile_);
 }
 
 // ---- the editing buffer ----
 
-void TestModel::setField(int field, const std::string& text)
+void ExamModel::setField(int field, const std::string& text)
 {
     if (field < 0 || field > 2)
         return;
@@ -116,17 +116,17 @@ void TestModel::setField(int field, const std::string& text)
     refresh();
 }
 
-const std::string& TestModel::field(int field) const
+const std::string& ExamModel::field(int field) const
 {
     return fields_[static_cast<std::size_t>(std::clamp(field, 0, 2))];
 }
 
-void TestModel::keyTyped()
+void ExamModel::keyTyped()
 {
     unsaved_ = true;
 }
 
-void TestModel::setCategoryTicked(int box, bool ticked)
+void ExamModel::setCategoryTicked(int box, bool ticked)
 {
     if (box < 0 || box > 3)
         return;
@@ -135,12 +135,12 @@ void TestModel::setCategoryTicked(int box, bool ticked)
         categoryTicked_.fill(true);
 }
 
-bool TestModel::categoryTicked(int box) const
+bool ExamModel::categoryTicked(int box) const
 {
     return box >= 0 && box <= 3 && categoryTicked_[static_cast<std::size_t>(box)];
 }
 
-void TestModel::setSelectedCategories(std::vector<bool> selected)
+void ExamModel::setSelectedCategories(std::vector<bool> selected)
 {
     selectedCategories_ = std::move(selected);
 }
@@ -167,7 +167,7 @@ bool blankText(std::string_view text)
 
 } // namespace
 
-void TestModel::packShownFields(std::string& out) const
+void ExamModel::packShownFields(std::string& out) const
 {
     out.clear();
     appendStoredField(out, fields_[0], QuestionWidth);
@@ -175,7 +175,7 @@ void TestModel::packShownFields(std::string& out) const
     appendStoredField(out, fields_[2], AnswerWidth);
 }
 
-void TestModel::putfile()
+void ExamModel::putfile()
 {
     const bool mirrored = mirrorValid_ && mirrorName_ == workingFile_;
     if (mirrored && cleanQuestion_ == currentQuestion_ && cleanQuestion_ > 0)
@@ -204,7 +204,7 @@ void TestModel::putfile()
     }
 }
 
-void TestModel::getfile()
+void ExamModel::getfile()
 {
     if (currentQuestion_ <= 0)
         return;
@@ -243,7 +243,7 @@ void TestModel::getfile()
         : 0;
 }
 
-void TestModel::showquestion1()
+void ExamModel::showquestion1()
 {
     auto trimEnd
         = [](std::string& field, const std::string& text) { field.assign(text, 0, lengthWithoutTrailingBlanks(text)); };
@@ -254,7 +254,7 @@ void TestModel::showquestion1()
     refresh();
 }
 
-void TestModel::keepShownEdits()
+void ExamModel::keepShownEdits()
 {
     if (sameNameIgnoringCase(workingFile_, NewTestFileName) || currentQuestion_ < 1)
         return;
@@ -266,7 +266,7 @@ void TestModel::keepShownEdits()
 
 // ---- the state display ----
 
-ButtonStatus TestModel::buttonstatus()
+ButtonStatus ExamModel::buttonstatus()
 {
     ButtonStatus status;
     status.fileLabel = "File : " + workingFile_;
@@ -279,14 +279,14 @@ ButtonStatus TestModel::buttonstatus()
     return status;
 }
 
-void TestModel::refresh()
+void ExamModel::refresh()
 {
     view_.applyStatus(buttonstatus());
 }
 
 // ---- Create Question ----
 
-void TestModel::createQuestions(const std::string& countText)
+void ExamModel::createQuestions(const std::string& countText)
 {
     guarded([&] {
         // The whole part of the count box's leading number; a huge pasted number is
@@ -342,7 +342,7 @@ void TestModel::createQuestions(const std::string& countText)
     });
 }
 
-bool TestModel::generateQuestion(int category)
+bool ExamModel::generateQuestion(int category)
 {
     generationOk_ = true;
     switch (category) {
@@ -371,7 +371,7 @@ bool TestModel::generateQuestion(int category)
     return generationOk_;
 }
 
-void TestModel::fillCandidates(const DrugIndex& index)
+void ExamModel::fillCandidates(const DrugIndex& index)
 {
     state_.CandidateCount = 0;
     const auto& categories = state_.categories;
@@ -394,7 +394,7 @@ void TestModel::fillCandidates(const DrugIndex& index)
     }
 }
 
-bool TestModel::generateDrugQuestion(int category)
+bool ExamModel::generateDrugQuestion(int category)
 {
     const bool tablet = category == TabletDosages;
     fillCandidates(tablet ? state_.TabletIndex : state_.FluidIndex);
@@ -433,7 +433,7 @@ bool TestModel::generateDrugQuestion(int category)
 
 // ---- stepping and deleting ----
 
-void TestModel::back()
+void ExamModel::back()
 {
     guarded([&] {
         putfile();
@@ -446,7 +446,7 @@ void TestModel::back()
     });
 }
 
-void TestModel::forward()
+void ExamModel::forward()
 {
     guarded([&] {
         putfile();
@@ -465,7 +465,7 @@ void TestModel::forward()
     });
 }
 
-void TestModel::backTen()
+void ExamModel::backTen()
 {
     guarded([&] {
         putfile();
@@ -475,7 +475,7 @@ void TestModel::backTen()
     });
 }
 
-void TestModel::forwardTen()
+void ExamModel::forwardTen()
 {
     guarded([&] {
         putfile();
@@ -485,7 +485,7 @@ void TestModel::forwardTen()
     });
 }
 
-void TestModel::deleteQuestion()
+void ExamModel::deleteQuestion()
 {
     guarded([&] {
         putfile();

@@ -38,7 +38,7 @@ TEST_F(ModelFixture, TheMenuFlagCarriesIntoTheNextWindowsNewTestButNotIntoNewTes
 {
     model->acceptDescription("quiz", "", "", 1);
     model->closeTest();
-    model = std::make_unique<TestModel>(*state, prompts, view);
+    model = std::make_unique<ExamModel>(*state, prompts, view);
     EXPECT_EQ(model->header().MenuListed, 1);
     EXPECT_EQ(folder.read("test.tmp").substr(2000, 12), "1           ");
     model->newTest();

@@ -9,8 +9,8 @@
 #include "support/fake_prompts.h"
 #include "support/quiet_view.h"
 #include "support/temp_folder.h"
-#include "testbuilder/test_model.h"
-#include "testbuilder/test_window.h"
+#include "testbuilder/exam_model.h"
+#include "testbuilder/exam_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -32,7 +32,7 @@ using tb::bench::Workspace;
 void BM_WindowCreate99(benchmark::State& st)
 {
     Workspace w;
-    tb::TestWindow window(*w.state, w.prompts);
+    tb::ExamWindow window(*w.state, w.prompts);
     window.show();
     QApplication::processEvents();
     auto* count = window.findChild<QLineEdit*>("Text1");
@@ -56,7 +56,7 @@ void BM_ModelCreate99(benchmark::State& st)
 {
     Workspace w;
     QuietView view;
-    tb::TestModel model(*w.state, w.prompts, view);
+    tb::ExamModel model(*w.state, w.prompts, view);
     model.setSelectedCategories(std::vector<bool>(static_cast<std::size_t>(w.state->categories.CategoryCount), true));
     for (auto _ : st) {
         model.newTest();

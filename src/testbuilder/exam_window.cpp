@@ -1,4 +1,4 @@
-#include "testbuilder/test_window.h"
+#include "testbuilder/exam_window.h"
 
 #include "shell/centreform.h"
 #include "startup/app_state.h"
@@ -6,7 +6,7 @@
 #include "startup/prompts.h"
 #include "startup/settings_window.h"
 #include "testbuilder/description_dialog.h"
-#include "testbuilder/test_model.h"
+#include "testbuilder/exam_model.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -130,9 +130,9 @@ constexpr int FieldCount = 4; // three editing fields and the count box
 
 } // namespace
 
-class TestWindow::Impl final : public TestView {
+class ExamWindow::Impl final : public ExamView {
 public:
-    Impl(TestWindow& owner, AppState& state, Prompts& prompts)
+    Impl(ExamWindow& owner, AppState& state, Prompts& prompts)
         : owner_(owner)
         , state_(state)
         , prompts_(prompts)
@@ -144,7 +144,7 @@ public:
     void connectWidgets();
     void load();
 
-    // TestView
+    // ExamView
     void showFields(const std::string& question, const std::string& solution, const std::string& answer) override;
     void setCountText(const std::string& text) override;
     void setTitleLabel(const std::string& title) override;
@@ -174,7 +174,7 @@ public:
     void unload();
 
     // Runs a model command; nothing it throws reaches the event loop.
-    void guarded(const std::function<void(TestModel&)>& command) noexcept;
+    void guarded(const std::function<void(ExamModel&)>& command) noexcept;
     // Runs a window handler; nothing it throws reaches the event loop.
     void safely(const std::function<void()>& handler) noexcept;
     void report(const std::string& text) noexcept;
@@ -190,10 +190,10 @@ public:
     void syncCategoryBoxes();
     void updatefilelist();
 
-    TestWindow& owner_;
+    ExamWindow& owner_;
     AppState& state_;
     Prompts& prompts_;
-    std::unique_ptr<TestModel> model_;
+    std::unique_ptr<ExamModel> model_;
     bool closing_ = false;
     bool showing_ = false;
     // While Create Question runs, only the last question it makes is put into the
@@ -242,7 +242,7 @@ public:
 
 // ---------------------------------------------------------------- building
 
-void TestWindow::Impl::createWidgets()
+void ExamWindow::Impl::createWidgets()
 {
     owner_.setWindowTitle(QStringLiteral("Dosarion - Test Construction Set"));
 
@@ -467,7 +467,7 @@ void TestWindow::Impl::createWidgets()
     createMenus();
 }
 
-void TestWindow::Impl::createMenus()
+void ExamWindow::Impl::createMenus()
 {
     QMenuBar* bar = owner_.menuBar();
 
@@ -530,7 +530,7 @@ void TestWindow::Impl::createMenus()
     mnuch = action(options, QStringLiteral("mnuch"), "&Change General Settings");
 }
 
-void TestWindow::Impl::connectWidgets()
+void ExamWindow::Impl::connectWidgets()
 {
     // Every handler runs through `safely`: nothing it throws reaches the event loop.
     auto guard = [this](std::function<void()> handler) { return [this, handler] { safely(handler); }; };
@@ -581,13 +581,13 @@ void TestWindow::Impl::connectWidgets()
 // The opening steps. The model's constructor sets up the new test, writes its
 // header and sets GenerationOk; the window places itself, lists the test files
 // and fills the category list around it.
-void TestWindow::Impl::load()
+void ExamWindow::Impl::load()
 {
     owner_.resize(owner_.sizeHint());
     centreform(owner_);
 
     try {
-        model_ = std::make_unique<TestModel>(state_, prompts_, *this);
+        model_ = std::make_unique<ExamModel>(state_, prompts_, *this);
     } catch (const std::exception& e) {
         report(e.what());
     } catch (...) {
@@ -615,7 +615,7 @@ void TestWindow::Impl::load()
     syncExportChecks();
     syncCategoryBoxes();
     setTitleLabel(stripBlanks(model_->header().TestTitle));
-    guarded([this](TestModel& model) {
+    guarded([this](ExamModel& model) {
         showFields(model.field(0), model.field(1), model.field(2));
         applyStatus(model.buttonstatus());
     });
@@ -623,7 +623,7 @@ void TestWindow::Impl::load()
 
 // ---------------------------------------------------------------- the view
 
-void TestWindow::Impl::showFields(const std::string& question, const std::string& solution, const std::string& answer)
+void ExamWindow::Impl::showFields(const std::string& question, const std::string& solution, const std::string& answer)
 {
     if (batching_) {
         pendingFields_ = { question, solution, answer };
@@ -644,21 +644,21 @@ void TestWindow::Impl::showFields(const std::string& question, const std::string
         shownText_[i] = fieldText(i);
         shownBytes_[i] = *texts[i];
         if (model_ && model_->field(i) != *texts[i])
-            guarded([i, &texts](TestModel& model) { model.setField(i, *texts[i]); });
+            guarded([i, &texts](ExamModel& model) { model.setField(i, *texts[i]); });
     }
 }
 
-void TestWindow::Impl::setCountText(const std::string& text)
+void ExamWindow::Impl::setCountText(const std::string& text)
 {
     Text1->setText(fromBytes(text));
 }
 
-void TestWindow::Impl::setTitleLabel(const std::string& title)
+void ExamWindow::Impl::setTitleLabel(const std::string& title)
 {
     Label5->setText(fromBytes(title));
 }
 
-void TestWindow::Impl::applyStatus(const ButtonStatus& status)
+void ExamWindow::Impl::applyStatus(const ButtonStatus& status)
 {
     Label7->setText(fromBytes(status.fileLabel));
     Label1->setText(fromBytes(status.positionLabel));
@@ -670,7 +670,7 @@ void TestWindow::Impl::applyStatus(const ButtonStatus& status)
     mnusave[0]->setVisible(status.saveAsVisible);
 }
 
-void TestWindow::Impl::showSaveTest()
+void ExamWindow::Impl::showSaveTest()
 {
     saveTestShown_ = true;
     mnusave[1]->setVisible(true);
@@ -678,7 +678,7 @@ void TestWindow::Impl::showSaveTest()
 
 // ---------------------------------------------------------------- fields
 
-int TestWindow::Impl::fieldIndexOf(const QObject* widget) const
+int ExamWindow::Impl::fieldIndexOf(const QObject* widget) const
 {
     for (int i = 0; i < FieldCount; ++i)
         if (fields[i] == widget)
@@ -686,7 +686,7 @@ int TestWindow::Impl::fieldIndexOf(const QObject* widget) const
     return -1;
 }
 
-std::string TestWindow::Impl::storedText(int index) const
+std::string ExamWindow::Impl::storedText(int index) const
 {
     if (index < 2)
         return toStored(rawText(*Txtquestion[index]), true);
@@ -695,7 +695,7 @@ std::string TestWindow::Impl::storedText(int index) const
 
 // What of `text` fits into field `index` in place of its selection: characters
 // Windows-1252 lacks become "?", and the field's limit is kept.
-QString TestWindow::Impl::fitInsert(int index, const QString& text) const
+QString ExamWindow::Impl::fitInsert(int index, const QString& text) const
 {
     const bool multi = isMultiLine(index);
     QString incoming = text;
@@ -708,7 +708,7 @@ QString TestWindow::Impl::fitInsert(int index, const QString& text) const
     return toDisplay(cutStored(toStored(incoming, multi), room), multi);
 }
 
-void TestWindow::Impl::insertIntoField(int index, const QString& text)
+void ExamWindow::Impl::insertIntoField(int index, const QString& text)
 {
     const QString fitted = fitInsert(index, text);
     if (index < 2) {
@@ -719,7 +719,7 @@ void TestWindow::Impl::insertIntoField(int index, const QString& text)
     }
 }
 
-QString TestWindow::Impl::selectedText(int index) const
+QString ExamWindow::Impl::selectedText(int index) const
 {
     if (index < 2) {
         QString text = Txtquestion[index]->textCursor().selectedText();
@@ -730,12 +730,12 @@ QString TestWindow::Impl::selectedText(int index) const
     return static_cast<QLineEdit*>(fields[index])->selectedText();
 }
 
-QString TestWindow::Impl::fieldText(int field) const
+QString ExamWindow::Impl::fieldText(int field) const
 {
     return field < 2 ? rawText(*Txtquestion[field]) : txtanswer->text();
 }
 
-void TestWindow::Impl::setFieldText(int field, const QString& text)
+void ExamWindow::Impl::setFieldText(int field, const QString& text)
 {
     if (field < 2)
         Txtquestion[field]->setPlainText(text);
@@ -743,7 +743,7 @@ void TestWindow::Impl::setFieldText(int field, const QString& text)
         txtanswer->setText(text);
 }
 
-void TestWindow::Impl::Txtquestion_Change(int field)
+void ExamWindow::Impl::Txtquestion_Change(int field)
 {
     if (!model_ || showing_)
         return;
@@ -763,10 +763,10 @@ void TestWindow::Impl::Txtquestion_Change(int field)
         }
     }
     if (model_->field(field) != bytes)
-        guarded([field, &bytes](TestModel& model) { model.setField(field, bytes); });
+        guarded([field, &bytes](ExamModel& model) { model.setField(field, bytes); });
 }
 
-void TestWindow::Impl::Text1_Change()
+void ExamWindow::Impl::Text1_Change()
 {
     // A paste is not filtered here (the count reads the leading number), but the
     // text stays within Windows-1252.
@@ -777,7 +777,7 @@ void TestWindow::Impl::Text1_Change()
 }
 
 // Key presses of the four text fields. Returns true when the key is consumed.
-bool TestWindow::Impl::keyPress(QWidget* widget, QKeyEvent* event)
+bool ExamWindow::Impl::keyPress(QWidget* widget, QKeyEvent* event)
 {
     const int index = fieldIndexOf(widget);
     if (index < 0)
@@ -821,13 +821,13 @@ bool TestWindow::Impl::keyPress(QWidget* widget, QKeyEvent* event)
         if (used + adding > limits[index])
             return true;
     }
-    guarded([](TestModel& model) { model.keyTyped(); });
+    guarded([](ExamModel& model) { model.keyTyped(); });
     return false;
 }
 
 // ---------------------------------------------------------------- commands
 
-void TestWindow::Impl::guarded(const std::function<void(TestModel&)>& command) noexcept
+void ExamWindow::Impl::guarded(const std::function<void(ExamModel&)>& command) noexcept
 {
     if (!model_)
         return;
@@ -840,7 +840,7 @@ void TestWindow::Impl::guarded(const std::function<void(TestModel&)>& command) n
     }
 }
 
-void TestWindow::Impl::safely(const std::function<void()>& handler) noexcept
+void ExamWindow::Impl::safely(const std::function<void()>& handler) noexcept
 {
     try {
         handler();
@@ -851,7 +851,7 @@ void TestWindow::Impl::safely(const std::function<void()>& handler) noexcept
     }
 }
 
-void TestWindow::Impl::report(const std::string& text) noexcept
+void ExamWindow::Impl::report(const std::string& text) noexcept
 {
     try {
         prompts_.message(text, std::string());
@@ -860,7 +860,7 @@ void TestWindow::Impl::report(const std::string& text) noexcept
     }
 }
 
-void TestWindow::Impl::syncCategoryBoxes()
+void ExamWindow::Impl::syncCategoryBoxes()
 {
     if (!model_)
         return;
@@ -870,26 +870,26 @@ void TestWindow::Impl::syncCategoryBoxes()
     }
 }
 
-void TestWindow::Impl::Check1_Click(int index)
+void ExamWindow::Impl::Check1_Click(int index)
 {
-    guarded([this, index](TestModel& model) { model.setCategoryTicked(index, Check1[index]->isChecked()); });
+    guarded([this, index](ExamModel& model) { model.setCategoryTicked(index, Check1[index]->isChecked()); });
     syncCategoryBoxes();
 }
 
-void TestWindow::Impl::Lstcategory_Change()
+void ExamWindow::Impl::Lstcategory_Change()
 {
     std::vector<bool> selected(static_cast<std::size_t>(Lstcategory->count()));
     for (int i = 0; i < Lstcategory->count(); ++i)
         selected[static_cast<std::size_t>(i)] = Lstcategory->item(i)->isSelected();
-    guarded([&selected](TestModel& model) { model.setSelectedCategories(std::move(selected)); });
+    guarded([&selected](ExamModel& model) { model.setSelectedCategories(std::move(selected)); });
 }
 
-void TestWindow::Impl::Cmdgenerate_Click()
+void ExamWindow::Impl::Cmdgenerate_Click()
 {
     const std::string count = toStored(Text1->text(), false);
     {
         const QScopedValueRollback<bool> batch(batching_, true);
-        guarded([&count](TestModel& model) { model.createQuestions(count); });
+        guarded([&count](ExamModel& model) { model.createQuestions(count); });
     }
     if (fieldsPending_) {
         fieldsPending_ = false;
@@ -898,9 +898,9 @@ void TestWindow::Impl::Cmdgenerate_Click()
     }
 }
 
-void TestWindow::Impl::Command1_Click()
+void ExamWindow::Impl::Command1_Click()
 {
-    guarded([this](TestModel& model) {
+    guarded([this](ExamModel& model) {
         {
             DescriptionDialog dialog(model, &owner_);
             dialog.exec();
@@ -910,9 +910,9 @@ void TestWindow::Impl::Command1_Click()
     });
 }
 
-void TestWindow::Impl::cmdforward_Click(int index)
+void ExamWindow::Impl::cmdforward_Click(int index)
 {
-    guarded([index](TestModel& model) {
+    guarded([index](ExamModel& model) {
         if (index == 0)
             model.back();
         else if (index == 1)
@@ -922,9 +922,9 @@ void TestWindow::Impl::cmdforward_Click(int index)
     });
 }
 
-void TestWindow::Impl::Command2_Click(int index)
+void ExamWindow::Impl::Command2_Click(int index)
 {
-    guarded([index](TestModel& model) {
+    guarded([index](ExamModel& model) {
         if (index == 0)
             model.backTen();
         else
@@ -932,9 +932,9 @@ void TestWindow::Impl::Command2_Click(int index)
     });
 }
 
-void TestWindow::Impl::mnuopen_Click(int index)
+void ExamWindow::Impl::mnuopen_Click(int index)
 {
-    guarded([index](TestModel& model) {
+    guarded([index](ExamModel& model) {
         if (index == 0)
             model.newTest();
         else
@@ -942,9 +942,9 @@ void TestWindow::Impl::mnuopen_Click(int index)
     });
 }
 
-void TestWindow::Impl::mnusave_Click(int index)
+void ExamWindow::Impl::mnusave_Click(int index)
 {
-    guarded([index](TestModel& model) {
+    guarded([index](ExamModel& model) {
         if (index == 0)
             model.saveAs();
         else
@@ -952,12 +952,12 @@ void TestWindow::Impl::mnusave_Click(int index)
     });
 }
 
-void TestWindow::Impl::mnuop_Click(int entry)
+void ExamWindow::Impl::mnuop_Click(int entry)
 {
-    guarded([entry](TestModel& model) { model.openListedTest(entry); });
+    guarded([entry](ExamModel& model) { model.openListedTest(entry); });
 }
 
-void TestWindow::Impl::syncExportChecks()
+void ExamWindow::Impl::syncExportChecks()
 {
     if (!model_)
         return;
@@ -967,28 +967,28 @@ void TestWindow::Impl::syncExportChecks()
         tfop[i]->setChecked(model_->includeOption(i));
 }
 
-void TestWindow::Impl::numbquest_Click(int index)
+void ExamWindow::Impl::numbquest_Click(int index)
 {
-    guarded([index](TestModel& model) { model.numbquest_Click(index); });
+    guarded([index](ExamModel& model) { model.numbquest_Click(index); });
     syncExportChecks();
 }
 
-void TestWindow::Impl::tfop_Click(int index)
+void ExamWindow::Impl::tfop_Click(int index)
 {
-    guarded([index](TestModel& model) { model.tfop_Click(index); });
+    guarded([index](ExamModel& model) { model.tfop_Click(index); });
     syncExportChecks();
 }
 
 // Cut, Copy and paste act on the text field that has the focus, through the
 // program's clipboard; any other control leaves them without effect.
-void TestWindow::Impl::copy_Click(int index)
+void ExamWindow::Impl::copy_Click(int index)
 {
     const int field = fieldIndexOf(owner_.focusWidget());
     if (field >= 0)
         editField(index, field);
 }
 
-void TestWindow::Impl::editField(int index, int field)
+void ExamWindow::Impl::editField(int index, int field)
 {
     try {
         if (index == 0 || index == 1) {
@@ -1000,7 +1000,7 @@ void TestWindow::Impl::editField(int index, int field)
             insertIntoField(field, fromBytes(prompts_.clipboardText()));
         }
         if (field < 3)
-            guarded([](TestModel& model) { model.keyTyped(); });
+            guarded([](ExamModel& model) { model.keyTyped(); });
     } catch (const std::exception& e) {
         report(e.what());
     } catch (...) {
@@ -1008,7 +1008,7 @@ void TestWindow::Impl::editField(int index, int field)
     }
 }
 
-void TestWindow::Impl::mnuch_Click()
+void ExamWindow::Impl::mnuch_Click()
 {
     try {
         SettingsWindow settings(state_, &owner_);
@@ -1021,13 +1021,13 @@ void TestWindow::Impl::mnuch_Click()
 }
 
 // The test files of the folder at the end of the File menu, each opening its test.
-void TestWindow::Impl::updatefilelist()
+void ExamWindow::Impl::updatefilelist()
 {
     std::vector<std::string> names;
-    guarded([&names](TestModel& model) { names = model.updatefilelist(); });
+    guarded([&names](ExamModel& model) { names = model.updatefilelist(); });
     for (std::size_t n = 1; n <= names.size(); ++n) {
         const int entry = static_cast<int>(n);
-        QAction* item = fileMenu->addAction(fromBytes(TestModel::listCaption(entry, names[n - 1])));
+        QAction* item = fileMenu->addAction(fromBytes(ExamModel::listCaption(entry, names[n - 1])));
         item->setObjectName(QStringLiteral("mnuop_%1").arg(entry));
         QObject::connect(item, &QAction::triggered, &owner_, [this, entry] { mnuop_Click(entry); });
         mnuop.push_back(item);
@@ -1036,17 +1036,17 @@ void TestWindow::Impl::updatefilelist()
     mnuop[0]->setVisible(false);
 }
 
-void TestWindow::Impl::unload()
+void ExamWindow::Impl::unload()
 {
     if (closing_)
         return;
     closing_ = true;
-    guarded([](TestModel& model) { model.closeTest(); });
+    guarded([](ExamModel& model) { model.closeTest(); });
 }
 
 // ---------------------------------------------------------------- the window
 
-TestWindow::TestWindow(AppState& state, Prompts& prompts, QWidget* parent)
+ExamWindow::ExamWindow(AppState& state, Prompts& prompts, QWidget* parent)
     : QMainWindow(parent)
     , impl_(std::make_unique<Impl>(*this, state, prompts))
 {
@@ -1056,7 +1056,7 @@ TestWindow::TestWindow(AppState& state, Prompts& prompts, QWidget* parent)
     impl_->connectWidgets();
 }
 
-TestWindow::~TestWindow()
+ExamWindow::~ExamWindow()
 {
     // The widgets outlive impl_ for a moment while QWidget deletes them: nothing
     // they emit may reach it any more.
@@ -1070,7 +1070,7 @@ TestWindow::~TestWindow()
             edit->setFitter(nullptr);
 }
 
-void TestWindow::closeEvent(QCloseEvent* event)
+void ExamWindow::closeEvent(QCloseEvent* event)
 {
     const bool first = !impl_->closing_;
     impl_->unload();
@@ -1079,7 +1079,7 @@ void TestWindow::closeEvent(QCloseEvent* event)
         emit closed();
 }
 
-bool TestWindow::eventFilter(QObject* watched, QEvent* event)
+bool ExamWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress && impl_) {
         try {
