@@ -327,14 +327,11 @@ std::string solutionText(
     return s;
 }
 
-/// Rounds the rate the solution shows. A rate whose last digits are lost in the arithmetic
-/// (1550 / 375 X 15 gives 62.00000000000001) is written as a whole number, so it is taken as whole:
-/// the solution must not call "62" a number that requires rounding. The answer is the same either way.
+/// Rounds the rate in the precision it was computed in. 1550 / 375 X 15 is 62.00000000000001 in
+/// double precision: written with 15 digits it reads 62, yet its fraction is above 0, so the
+/// solution says it was rounded down to 62.
 DropRateRounding roundShownRate(const Num& rate)
 {
-    const double shown = readNumber(text(rate));
-    if (shown == std::floor(shown))
-        return roundDropRate(shown);
     return roundDropRate(rate.value);
 }
 
