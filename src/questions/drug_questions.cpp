@@ -334,38 +334,37 @@ DrugQuestionResult tabletQuestion(AppState& state)
                 tables, drug.DoseRangeLow, drug.DoseRangeLowUnit + 1, MassMeasure, drug.DoseRangeHighUnit + 1, "")
                           .converted;
 
-        // The slots a question can use: a tablet or capsule of a known strength, and at least one
-        // number of them up to the cap that passes the acceptance rule.
-        bool anyUsable = false;
+        // The slot is drawn among every tablet or capsule of a known strength; a slot whose doses
+        // all fail the acceptance rule costs a new draw from the drug on, like any rejected dose.
+        // Whether any slot can pass at all is worked out first, so that a drug that can never
+        // give a question is reported instead of drawn over and over.
         std::vector<TabletPlan> plans;
+        bool anyPasses = false;
         for (int i = 0; i < DrugRecord::Slots; ++i) {
             const auto u = static_cast<std::size_t>(i);
             const std::int16_t form = drug.FormCode[u];
             if (!(form == Tablet || form == Capsule) || !positiveNumber(drug.Strength[u])
                 || !knownUnit(drug.StrengthUnit[u]))
                 continue;
-            anyUsable = true;
             TabletPlan plan;
             plan.slot = i;
             plan.stock = stockDoseOf(tables, drug, i);
-            if (!positiveNumber(plan.stock.converted))
-                continue;
-            const double most = std::floor(drug.DoseRangeHigh / plan.stock.converted);
-            plan.maxCount = most > MaxTabletCount ? MaxTabletCount : static_cast<int>(most);
-            plan.halves = drug.HalfTablet[u] == 1;
-            bool passes = false;
-            for (int k = 1; k <= std::max(plan.maxCount, 1) && !passes; ++k)
-                passes = !tabletRejected(drug, plan, lowDose, tabletDose(plan, k) / plan.stock.converted);
-            if (passes)
-                plans.push_back(std::move(plan));
+            if (positiveNumber(plan.stock.converted)) {
+                const double most = std::floor(drug.DoseRangeHigh / plan.stock.converted);
+                plan.maxCount = most > MaxTabletCount ? MaxTabletCount : static_cast<int>(most);
+                plan.halves = drug.HalfTablet[u] == 1;
+                for (int k = 1; k <= std::max(plan.maxCount, 1) && !anyPasses; ++k)
+                    anyPasses = !tabletRejected(drug, plan, lowDose, tabletDose(plan, k) / plan.stock.converted);
+            }
+            plans.push_back(std::move(plan));
         }
-        if (!anyUsable) {
+        if (plans.empty()) {
             result.problem = problemFor(kind, drawn,
                 "it has no tablet or capsule preparation with a strength above 0 in a "
                 "known unit");
             return result;
         }
-        if (plans.empty()) {
+        if (!anyPasses) {
             result.problem = problemFor(kind, drawn,
                 "no order of up to 5 of its tablets or capsules fits its dose range of "
                     + formatNumber(drug.DoseRangeLow) + " " + unitSymbol(tables, drug.DoseRangeLowUnit) + " to "
@@ -377,6 +376,8 @@ DrugQuestionResult tabletQuestion(AppState& state)
         state.rng().reseed();
         const TabletPlan& plan
             = plans[static_cast<std::size_t>(randomWhole(state.rng(), static_cast<int>(plans.size())) - 1)];
+        if (!positiveNumber(plan.stock.converted))
+            continue;
 
         state.rng().reseed();
         int k = 1;

@@ -182,6 +182,18 @@ TEST_F(DrugQuestions, FluidVolumesAndLargestAnswers)
     }
 }
 
+// The slot is drawn among every tablet slot, usable or not: drawing the 1000 mg tablet, which no
+// order within 10 to 100 mg can use, starts again from the drug.
+TEST_F(DrugQuestions, UnusableTabletSlotIsDrawnAndRejected)
+{
+    DrugRecord drug = makeDrug("drugname", 10, 100, Mg, Tablet, 1000);
+    std::tie(drug.FormCode[1], drug.Strength[1]) = std::tuple { Tablet, 25 };
+    use(drug);
+    const GeneratedQuestion q = ask(Tablets, { 0.5, drawFor(1, 2), 0.5, 0.5, drawFor(2, 2), drawFor(2, 4) });
+    EXPECT_EQ(q.answer, 2.0);
+    EXPECT_EQ(q.duplicateKeys[2], 1.0);
+}
+
 TEST_F(DrugQuestions, BadDrugsGiveAProblemNamingTheDrug)
 {
     using Spoil = void (*)(DrugRecord&);
