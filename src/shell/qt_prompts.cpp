@@ -61,11 +61,13 @@ QtPrompts::QtPrompts(std::filesystem::path startFolder)
 {
 }
 
-void QtPrompts::message(const std::string& text, const std::string& title)
+void QtPrompts::message(const std::string& text, const std::string& title, const std::string& details)
 {
     QMessageBox box(QMessageBox::Information, title.empty() ? QString::fromLatin1(ProgramTitle) : fromProgram(title),
         fromProgram(text), QMessageBox::Ok, dialogParent());
     box.setTextFormat(Qt::PlainText);
+    if (!details.empty())
+        box.setDetailedText(fromProgram(details));
     box.exec();
 }
 

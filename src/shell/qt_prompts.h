@@ -26,7 +26,7 @@ public:
     /// `startFolder` is where the file dialogs open: the program's data folder.
     explicit QtPrompts(std::filesystem::path startFolder);
 
-    void message(const std::string& text, const std::string& title) override;
+    void message(const std::string& text, const std::string& title, const std::string& details = {}) override;
     bool askYesNo(const std::string& text, bool previous) override;
     /// `filterIndex` counts from 1, as the filter's pairs are numbered; 0 also means the first.
     /// The chosen name is a full path in the file system's own encoding, as std::filesystem

@@ -10,8 +10,10 @@ class Prompts {
 public:
     virtual ~Prompts() = default;
 
-    /// A message box with an OK button. An empty title means the program's own.
-    virtual void message(const std::string& text, const std::string& title) = 0;
+    /// A message box with an OK button. An empty title means the program's own. `details`, when
+    /// given, is what went wrong in full (which file, what the system said): the box shows the
+    /// exact text and keeps the details behind a button the teacher presses when wanted.
+    virtual void message(const std::string& text, const std::string& title, const std::string& details = {}) = 0;
 
     /// The yes/no question of Frmsave: the text goes into its label `Label1`.
     /// Returns the answer; closing the window without an answer returns `previous`.

@@ -60,7 +60,8 @@ RecordFile::~RecordFile()
 
 void RecordFile::fail(const std::string& what) const
 {
-    throw FileError(path_.string(), "The file " + quoted(path_) + " " + what + ": " + describeErrno() + ".");
+    const int code = errno;
+    throw FileError(path_.string(), "The file " + quoted(path_) + " " + what + ": " + describeErrno() + ".", 0, code);
 }
 
 std::uint64_t RecordFile::byteSize() const
@@ -249,9 +250,10 @@ ScratchFile::~ScratchFile()
 
 void ScratchFile::fail(const std::string& what)
 {
+    const int code = errno;
     const std::string reason = describeErrno();
-    throw FileError(
-        target_.string(), "The file " + quoted(target_) + " was not changed: " + what + " (" + reason + ").");
+    throw FileError(target_.string(),
+        "The file " + quoted(target_) + " was not changed: " + what + " (" + reason + ").", 0, code);
 }
 
 void ScratchFile::append(std::string_view bytes)

@@ -76,10 +76,17 @@ std::string programName(const std::string& dialogName)
     return isUtf8BeyondAscii(dialogName) ? toCp1252(dialogName) : dialogName;
 }
 
-// A message that keeps the program's own text first and names the file and the cause below it.
-std::string withReason(const std::string& text, const std::exception& error)
+// What went wrong, naming the file: the details a message box shows on request.
+std::string reasonOf(const std::exception& error)
 {
-    return text + "\r\n\r\n" + toCp1252(error.what());
+    return toCp1252(error.what());
+}
+
+// The message of a save that failed: N is the system's error number where there is one, M the
+// line where known.
+std::string errorOnLine(int number, int line)
+{
+    return "An error " + formatInt(number) + " on line " + formatInt(line) + " was detected.";
 }
 
 fs::path canonicalOrAbsolute(const fs::path& path)
@@ -132,10 +139,16 @@ void ExamModel::puttitle()
 
 void ExamModel::writeHeader()
 {
-    dropMirror();
     RecordFile file(workingPath(), TestRecordLength);
     file.write(1, header_.pack());
     file.close();
+}
+
+void ExamModel::startWorkingFile()
+{
+    // A new test starts from its header alone, so no question of an earlier test left in
+    // "test.tmp" can come back.
+    writeFileAtomically(workingPath(), header_.pack(), faultHook_);
 }
 
 void ExamModel::acceptDescription(
@@ -169,7 +182,7 @@ void ExamModel::openTest()
         try {
             openfile(name);
         } catch (const std::exception& error) {
-            prompts_.message(withReason(IllegalOpenName, error), "");
+            prompts_.message(IllegalOpenName, "", reasonOf(error));
             return;
         }
         view_.showSaveTest();
@@ -184,10 +197,8 @@ void ExamModel::openListedTest(int entry)
         try {
             openfile(fileList_[static_cast<std::size_t>(entry - 1)]);
         } catch (const std::exception& error) {
-            prompts_.message(withReason(IllegalOpenName, error), "");
-            return;
+            prompts_.message(IllegalOpenName, "", reasonOf(error));
         }
-        view_.showSaveTest();
     });
 }
 
@@ -199,7 +210,6 @@ void ExamModel::openfile(const std::string& name)
     // The file is measured and its header read before anything of the shown test is
     // replaced, so a file that is no test leaves the window as it was.
     const fs::path path = resolve(name);
-    dropMirror();
     // Measured first, so that a huge file is refused before it is read.
     std::error_code ec;
     const auto size = fs::file_size(path, ec);
@@ -207,7 +217,7 @@ void ExamModel::openfile(const std::string& name)
         && size / TestRecordLength - 1 > static_cast<std::uintmax_t>(MaxStoredQuestions))
         throw FileError(
             path.string(), "The file \"" + path.filename().string() + "\" holds more records than a test can have.");
-    // The whole file is read once: its header now, its questions as the teacher steps to them.
+    // The size was checked above, so reading the whole file to check its records is bounded.
     std::string bytes = readWholeFile(path);
     const long long wholeRecords = static_cast<long long>(bytes.size() / TestRecordLength);
     if (wholeRecords < 1)
@@ -220,9 +230,6 @@ void ExamModel::openfile(const std::string& name)
 
     header_ = TestHeader::unpack(std::string_view(bytes).substr(0, TestRecordLength));
     workingFile_ = name;
-    mirrorBytes_ = std::move(bytes);
-    mirrorName_ = workingFile_;
-    mirrorValid_ = true;
     view_.setTitleLabel(header_.TestTitle);
     // A trailing partial record is no question; a file with only its header opens as
     // one blank question.
@@ -257,13 +264,17 @@ void ExamModel::saveAsRoutine()
     } offerSave { view_ };
     const std::string chosen = programName(prompts_.saveFileName(SaveDialogTitle, SaveDialogFilter, 1));
     unsaved_ = false;
-    const std::string name = stripBlanks(chosen);
+    std::string name = stripBlanks(chosen);
     // A "?" stands for a letter Windows-1252 lacks (the dialog's name arrives as that text);
     // neither it nor "*" belongs in a file name, and saving under it would make another file.
     if (name.empty() || name.find_first_of("?*") != std::string::npos) {
         prompts_.message(IllegalSaveName, "");
         return;
     }
+    // A name typed without any extension is a test file: it gets ".dsq", so that it shows in the
+    // test list and the open dialog, and the student program finds it. Any extension stays.
+    if (fs::path(fromCp1252(name)).extension().empty())
+        name += ".dsq";
     lastDialogName_ = name;
     if (designatesWorkingFile(name))
         return;
@@ -287,7 +298,7 @@ void ExamModel::saveAsRoutine()
         try {
             saveastextfile(target);
         } catch (const std::exception& error) {
-            prompts_.message(withReason(IllegalSaveName, error), "");
+            prompts_.message(IllegalSaveName, "", reasonOf(error));
         }
         return;
     }
@@ -297,12 +308,11 @@ void ExamModel::saveAsRoutine()
     try {
         savefile();
     } catch (const FileError& error) {
-        prompts_.message(withReason("An error 0 on line " + formatInt(error.line()) + " was detected.", error), "");
+        prompts_.message(errorOnLine(error.code(), error.line()), "", reasonOf(error));
     } catch (const std::system_error& error) {
-        prompts_.message(
-            withReason("An error " + formatInt(error.code().value()) + " on line 0 was detected.", error), "");
+        prompts_.message(errorOnLine(error.code().value(), 0), "", reasonOf(error));
     } catch (const std::exception& error) {
-        prompts_.message(withReason("An error 0 on line 0 was detected.", error), "");
+        prompts_.message(errorOnLine(0, 0), "", reasonOf(error));
     }
 }
 
@@ -321,7 +331,6 @@ void ExamModel::savefile()
         }
         in.close();
     }
-    dropMirror();
     writeFileAtomically(resolve(saveTarget_), contents, faultHook_);
     workingFile_ = saveTarget_;
     currentQuestion_ = questionCount_;
@@ -343,11 +352,10 @@ void ExamModel::newTest()
         workingFile_ = saveTarget_ = NewTestFileName;
         questionCount_ = currentQuestion_ = 1;
         fields_ = {};
-        cleanQuestion_ = 0;
         view_.showFields("", "", "");
         header_ = TestHeader {};
         header_.TestTitle = "untitled";
-        puttitle();
+        startWorkingFile();
         unsaved_ = false;
         view_.setTitleLabel(header_.TestTitle);
         refresh();

@@ -73,7 +73,7 @@ ExamModel::ExamModel(AppState& state, Prompts& prompts, ExamView& view)
     header_.MenuListed = state_.lastMenuListed;
     selectedCategories_.assign(static_cast<std::size_t>(std::max(0, state_.categories.CategoryCount)), true);
     recordBuffer_ = QuestionRecord {};
-    guarded([&] { puttitle(); });
+    guarded([&] { startWorkingFile(); });
     view_.setTitleLabel(stripBlanks(header_.TestTitle));
     refresh();
 }
@@ -112,7 +112,6 @@ void ExamModel::setField(int field, const std::string& text)
     if (field < 0 || field > 2)
         return;
     fields_[static_cast<std::size_t>(field)] = text;
-    cleanQuestion_ = 0;
     refresh();
 }
 
@@ -167,80 +166,42 @@ bool blankText(std::string_view text)
 
 } // namespace
 
-void ExamModel::packShownFields(std::string& out) const
+std::string ExamModel::packShownFields() const
 {
-    out.clear();
+    std::string out;
+    out.reserve(TestRecordLength);
     appendStoredField(out, fields_[0], QuestionWidth);
     appendStoredField(out, fields_[1], SolutionWidth);
     appendStoredField(out, fields_[2], AnswerWidth);
+    return out;
 }
 
 void ExamModel::putfile()
 {
-    const bool mirrored = mirrorValid_ && mirrorName_ == workingFile_;
-    if (mirrored && cleanQuestion_ == currentQuestion_ && cleanQuestion_ > 0)
-        return;
-    packShownFields(packed_);
-    recordBuffer_.questionText.assign(packed_, 0, QuestionWidth);
-    recordBuffer_.solutionText.assign(packed_, QuestionWidth, SolutionWidth);
-    recordBuffer_.answerText.assign(packed_, QuestionWidth + SolutionWidth, AnswerWidth);
-
-    const auto offset = static_cast<std::size_t>(currentQuestion_) * TestRecordLength;
-    if (mirrored && mirrorBytes_.size() >= offset + TestRecordLength
-        && mirrorBytes_.compare(offset, TestRecordLength, packed_) == 0) {
-        cleanQuestion_ = currentQuestion_;
-        return;
-    }
-    cleanQuestion_ = 0;
+    const std::string packed = packShownFields();
+    recordBuffer_ = QuestionRecord::unpack(packed);
     RecordFile file(workingPath(), TestRecordLength);
-    file.write(currentQuestion_ + 1, packed_);
+    // Every record before this one holds what a command wrote: a question never stored is
+    // written as the blank question it is, never left as a gap of zero bytes.
+    const QuestionRecord blank;
+    for (long long r = std::max(2LL, file.recordCount() + 1); r <= currentQuestion_; ++r)
+        file.write(r, blank.pack());
+    file.write(currentQuestion_ + 1, packed);
     file.close();
-    if (mirrored) {
-        cleanQuestion_ = currentQuestion_;
-        // A record written past the end leaves zero bytes in any gap before it.
-        if (mirrorBytes_.size() < offset)
-            mirrorBytes_.resize(offset, '\0');
-        mirrorBytes_.replace(offset, std::min(TestRecordLength, mirrorBytes_.size() - offset), packed_);
-    }
 }
 
 void ExamModel::getfile()
 {
     if (currentQuestion_ <= 0)
         return;
-    if (!mirrorValid_ || mirrorName_ != workingFile_) {
-        dropMirror();
-        mirrorBytes_ = readWholeFile(workingPath());
-        mirrorName_ = workingFile_;
-        mirrorValid_ = true;
-    }
-    const auto offset = static_cast<std::size_t>(currentQuestion_) * TestRecordLength;
-    // A question past the end of the file (the only question of a test after its
-    // delete) shows as a blank one; a short last record reads with zero bytes after it.
-    if (offset >= mirrorBytes_.size()) {
+    RecordFile file(workingPath(), TestRecordLength, RecordFile::Mode::Read);
+    std::string bytes;
+    // A question past the end of the file (the only question of a test after its delete)
+    // shows as a blank one; a short last record reads with zero bytes after it.
+    if (file.read(currentQuestion_ + 1, bytes))
+        recordBuffer_ = QuestionRecord::unpack(bytes);
+    else
         recordBuffer_ = QuestionRecord {};
-        cleanQuestion_ = 0;
-        return;
-    }
-    auto take = [&](std::string& field, std::size_t at, std::size_t width) {
-        const std::size_t start = offset + at;
-        const std::size_t have = start < mirrorBytes_.size() ? std::min(width, mirrorBytes_.size() - start) : 0;
-        field.assign(mirrorBytes_, start < mirrorBytes_.size() ? start : 0, have);
-        field.append(width - have, '\0');
-    };
-    take(recordBuffer_.questionText, 0, QuestionWidth);
-    take(recordBuffer_.solutionText, QuestionWidth, SolutionWidth);
-    take(recordBuffer_.answerText, QuestionWidth + SolutionWidth, AnswerWidth);
-    // Shown as read, a whole record whose fields begin with no blank stores back as the
-    // very same bytes; anything else is written again when left.
-    auto noLeadingBlank = [](const std::string& field) {
-        return field.empty() || field[0] != ' ' || lengthWithoutTrailingBlanks(field) == 0;
-    };
-    const bool whole = offset + TestRecordLength <= mirrorBytes_.size();
-    cleanQuestion_ = whole && noLeadingBlank(recordBuffer_.questionText) && noLeadingBlank(recordBuffer_.solutionText)
-            && noLeadingBlank(recordBuffer_.answerText)
-        ? currentQuestion_
-        : 0;
 }
 
 void ExamModel::showquestion1()
@@ -258,9 +219,7 @@ void ExamModel::keepShownEdits()
 {
     if (sameNameIgnoringCase(workingFile_, NewTestFileName) || currentQuestion_ < 1)
         return;
-    std::string shown;
-    packShownFields(shown);
-    if (shown != recordBuffer_.pack())
+    if (packShownFields() != recordBuffer_.pack())
         putfile();
 }
 
@@ -305,6 +264,8 @@ void ExamModel::createQuestions(const std::string& countText)
         if (currentQuestion_ == 1 && questionCount_ == 1 && stripBlanks(fields_[0]).empty()
             && stripBlanks(fields_[2]).empty())
             questionCount_ = 0;
+        else
+            putfile(); // the shown question is left for the new ones: it is stored first
 
         if (questionCount_ + count > MaxQuestions) {
             count = MaxQuestions - questionCount_;
@@ -320,7 +281,6 @@ void ExamModel::createQuestions(const std::string& countText)
                 unsaved_ = true;
                 if (!generateQuestion(category))
                     break;
-                cleanQuestion_ = 0;
                 recordBuffer_.questionText = fitWidth(lastGenerated_.question, QuestionWidth);
                 recordBuffer_.solutionText = fitWidth(lastGenerated_.solution, SolutionWidth);
                 recordBuffer_.answerText = storedAnswer(lastGenerated_.answer);
@@ -456,7 +416,6 @@ void ExamModel::forward()
             showquestion1();
         } else {
             fields_ = {};
-            cleanQuestion_ = 0;
             view_.showFields("", "", "");
             questionCount_ = currentQuestion_;
             putfile();
@@ -504,7 +463,6 @@ void ExamModel::deleteQuestion()
                 out.append(r == 1 ? header_.pack() : QuestionRecord {}.pack());
         }
         in.close();
-        dropMirror();
         out.commit();
 
         if (questionCount_ == 1)

@@ -147,7 +147,9 @@ private:
     /// edited since it was last stored or read.
     void keepShownEdits();
     /// The record bytes putfile stores for the three fields as they stand.
-    void packShownFields(std::string& out) const;
+    std::string packShownFields() const;
+    /// Writes the header of a new test as the whole working file.
+    void startWorkingFile();
     bool designatesWorkingFile(const std::string& name) const;
     /// Runs one command; whatever it throws becomes a message to the teacher.
     void guarded(const std::function<void()>& command);
@@ -172,23 +174,6 @@ private:
     std::vector<std::string> fileList_;
     std::string lastDialogName_;
     GeneratedQuestion lastGenerated_;
-    // The working file's bytes as this model last read or wrote them. Stepping reads
-    // questions from here and putfile writes a record only when its bytes differ, so the
-    // file holds exactly what writing every time would leave. Any other write to the
-    // working file drops the copy.
-    std::string mirrorName_;
-    std::string mirrorBytes_;
-    bool mirrorValid_ = false;
-    std::string packed_; // putfile's record bytes, kept to reuse their storage
-    // The question whose shown fields are known to store as exactly the bytes the file
-    // already holds (0: none), so that leaving it unedited writes nothing.
-    int cleanQuestion_ = 0;
-    void dropMirror()
-    {
-        mirrorValid_ = false;
-        mirrorBytes_.clear();
-        cleanQuestion_ = 0;
-    }
     FaultHook* faultHook_ = nullptr;
 };
 

@@ -82,7 +82,14 @@ struct Rig {
     {
         prompts.fileNames.assign(names.begin(), names.end());
     }
-    std::string lastMessage() const { return prompts.messages.empty() ? "" : prompts.messages.back().text; }
+    /// The last message's text and, on the next line, its details.
+    std::string lastMessage() const
+    {
+        if (prompts.messages.empty())
+            return "";
+        const auto& last = prompts.messages.back();
+        return last.details.empty() ? last.text : last.text + "\n" + last.details;
+    }
     FakePrompts prompts;
     QuietView view;
     AppState state;

@@ -208,9 +208,12 @@ TEST(FullDisk, EveryWriterStoppedPartWayLeavesEveryFileWhole)
     rig.model.openTest();
     rig.model.backTen(); // the shown question is stored below the limit; a copy reaches past it
     limit.set(3 * TestRecordLength + 100);
-    for (const char* target : { "old.dsq", "quiz.txt" }) {
+    // The exact text, with the system's error number (EFBIG); the details name the file.
+    for (const auto& [target, text] : { std::pair { "old.dsq", "An error 27 on line 0 was detected." },
+             std::pair { "quiz.txt", "The file name that you entered was illegal. The file was not saved." } }) {
         rig.model.saveAs();
-        EXPECT_NE(rig.lastMessage().find(target), std::string::npos) << rig.lastMessage();
+        EXPECT_EQ(rig.prompts.messages.back().text, text);
+        EXPECT_NE(rig.prompts.messages.back().details.find(target), std::string::npos) << rig.lastMessage();
     }
     rig.model.forwardTen();
     limit.set(5 * TestRecordLength + 500);

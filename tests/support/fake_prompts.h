@@ -17,9 +17,13 @@ public:
     struct Message {
         std::string text;
         std::string title;
+        std::string details;
     };
 
-    void message(const std::string& text, const std::string& title) override { messages.push_back({text, title}); }
+    void message(const std::string& text, const std::string& title, const std::string& details = {}) override
+    {
+        messages.push_back({ text, title, details });
+    }
 
     bool askYesNo(const std::string& text, bool previous) override
     {

@@ -89,6 +89,19 @@ TEST_F(ModelFixture, NoToOverwritingOrACancelledDialogTouchesNoFileAndClearsUnsa
     EXPECT_EQ(model->WorkingFile(), "test.tmp");
 }
 
+// "&Save Test" is offered after Open Test and Save As, not after opening an entry of the test list.
+TEST_F(ModelFixture, OpeningAListedTestDoesNotOfferSaveTest)
+{
+    folder.write("listed.dsq", testing::untitledHeader() + std::string(TestRecordLength, 'q'));
+    ASSERT_EQ(model->updatefilelist(), std::vector<std::string> { "listed.dsq" });
+    model->openListedTest(1);
+    EXPECT_EQ(model->WorkingFile(), "listed.dsq");
+    EXPECT_FALSE(view.saveTestShown);
+    prompts.fileNames = { "listed.dsq" };
+    model->openTest();
+    EXPECT_TRUE(view.saveTestShown);
+}
+
 TEST_F(ModelFixture, ANameEndingInTxtInAnyCaseExportsAndClosingThenAsksNothing)
 {
     typeQuestions(2);

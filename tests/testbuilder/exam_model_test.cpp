@@ -50,6 +50,38 @@ TEST_F(ModelFixture, UntickingTheLastCategoryTicksAllFour)
         EXPECT_TRUE(model->categoryTicked(box)) << box;
 }
 
+// Create Question stores the question the teacher typed before it appends the new ones; no
+// record of the working file or the saved test is ever a gap of zero bytes or an older test's.
+TEST_F(ModelFixture, CreateQuestionKeepsTheTypedQuestionAndLeavesNoGap)
+{
+    model->setField(0, "Typed question");
+    model->setField(2, "7");
+    model->forward(); // question 2 of an earlier test in test.tmp
+    type("Old second question", "", "2");
+    model->save();
+    model->newTest();
+    type("Typed question", "Typed solution", "7");
+    tickOnly(1);
+    model->createQuestions("2");
+    ASSERT_EQ(model->QuestionCount(), 3);
+    const std::string typed = "Typed question" + std::string(786, ' ') + "Typed solution" + std::string(1186, ' ')
+        + "7" + std::string(11, ' ');
+    EXPECT_EQ(record("test.tmp", 2), typed);
+    prompts.fileNames = { "week5" };
+    model->saveAs();
+    const std::string saved = folder.read("week5.dsq");
+    ASSERT_EQ(saved.size(), 4 * TestRecordLength);
+    EXPECT_EQ(saved.substr(TestRecordLength, TestRecordLength), typed);
+    EXPECT_EQ(saved.find('\0'), std::string::npos);
+    EXPECT_EQ(saved.find("Old second"), std::string::npos);
+
+    // Edits on the shown question of a saved test are stored too.
+    model->back();
+    type("Edited question", "", "3");
+    model->createQuestions("1");
+    EXPECT_EQ(record("week5.dsq", 3).substr(0, 15), "Edited question");
+}
+
 struct CountCase {
     int before; // questions in the test beforehand
     const char* text;
