@@ -424,6 +424,8 @@ void ExamModel::forward()
     });
 }
 
+// The jump buttons show the question they arrive at, and so refresh the position display, every
+// time, even when the jump cannot move (back ten from question 1).
 void ExamModel::backTen()
 {
     guarded([&] {
