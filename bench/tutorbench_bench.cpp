@@ -6,6 +6,7 @@
 #include "drugdb/drug_file.h"
 #include "questions/drop_rate_question.h"
 #include "questions/drug_questions.h"
+#include "questions/infusion_questions.h"
 #include "questions/metric_question.h"
 #include "startup/app_state.h"
 #include "startup/startup_loader.h"
@@ -312,6 +313,22 @@ void BM_DropRateQuestion(benchmark::State& st)
 }
 BENCHMARK(BM_DropRateQuestion)->UseRealTime();
 
+void BM_PumpRateQuestion(benchmark::State& st)
+{
+    ModelWorkspace& w = workspace();
+    for (auto _ : st)
+        benchmark::DoNotOptimize(tb::makePumpRateQuestion(*w.state));
+}
+BENCHMARK(BM_PumpRateQuestion)->UseRealTime();
+
+void BM_InfusionTimeQuestion(benchmark::State& st)
+{
+    ModelWorkspace& w = workspace();
+    for (auto _ : st)
+        benchmark::DoNotOptimize(tb::makeInfusionTimeQuestion(*w.state));
+}
+BENCHMARK(BM_InfusionTimeQuestion)->UseRealTime();
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -333,5 +350,7 @@ int main(int argc, char** argv)
             Row { "one tablet dosage question", "BM_TabletQuestion", "", 20 },
             Row { "one fluid dosage question", "BM_FluidQuestion", "", 20 },
             Row { "one IV drop-rate question", "BM_DropRateQuestion", "", 20 },
+            Row { "one infusion pump rate question", "BM_PumpRateQuestion", "", 20 },
+            Row { "one infusion time question", "BM_InfusionTimeQuestion", "", 20 },
         });
 }

@@ -136,8 +136,8 @@ void completeInfusion(Infusion& infusion)
     infusion.rate = Num(volume) / infusion.minutes() * infusion.dropFactor;
 }
 
-/// One attempt at drawing the infusion; empty when the draw is rejected.
-std::optional<Infusion> drawInfusion(RandomSource& random, bool running)
+/// One attempt at drawing the volume, fluid and time; empty when a running infusion draws less than 500 ml.
+std::optional<Infusion> drawOrder(RandomSource& random, bool running)
 {
     random.reseed();
     Infusion infusion;
@@ -162,11 +162,18 @@ std::optional<Infusion> drawInfusion(RandomSource& random, bool running)
         infusion.hours = 12;
         infusion.timeText = "12 hours";
     }
+    return infusion;
+}
 
-    random.reseed();
-    infusion.dropFactor = DropFactor[static_cast<std::size_t>(randomWhole(random, 3))];
-    completeInfusion(infusion);
-    if (infusion.rate.value > MaxRate)
+/// One attempt at drawing the infusion; empty when the draw is rejected.
+std::optional<Infusion> drawInfusion(RandomSource& random, bool running)
+{
+    std::optional<Infusion> infusion = drawOrder(random, running);
+    if (!infusion)
+        return std::nullopt;
+    infusion->dropFactor = drawDropFactor(random);
+    completeInfusion(*infusion);
+    if (infusion->rate.value > MaxRate)
         return std::nullopt;
     return infusion;
 }
@@ -417,6 +424,31 @@ GeneratedQuestion makeDropRateQuestion(AppState& state)
         break;
     }
     return fallbackQuestion();
+}
+
+int drawDropFactor(RandomSource& random)
+{
+    random.reseed();
+    return DropFactor[static_cast<std::size_t>(randomWhole(random, 3))];
+}
+
+std::optional<InfusionOrder> drawInfusionOrder(RandomSource& random, bool fromHalfLitre)
+{
+    std::optional<Infusion> drawn = drawOrder(random, fromHalfLitre);
+    if (!drawn)
+        return std::nullopt;
+    completeInfusion(*drawn); // for its texts; the drop rate it works out is not used
+    return InfusionOrder { drawn->volume, drawn->hours.value, drawn->fluidName(), drawn->volumeText, drawn->timeText };
+}
+
+std::string elapsedTimeText(int minutes)
+{
+    return elapsedText(Num(minutes));
+}
+
+std::string remainingVolumeText(int ml)
+{
+    return remainingText(Num(ml));
 }
 
 } // namespace tb

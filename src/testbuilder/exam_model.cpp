@@ -2,6 +2,7 @@
 
 #include "questions/drop_rate_question.h"
 #include "questions/drug_questions.h"
+#include "questions/infusion_questions.h"
 #include "questions/metric_question.h"
 #include "startup/cp1252.h"
 #include "startup/number_format.h"
@@ -46,7 +47,7 @@ std::string storedAnswer(double answer)
     return fitWidth(general, AnswerWidth);
 }
 
-// Metric and drop-rate questions are drawn again until they are not a repeat; after
+// Metric, drop-rate and infusion questions are drawn again until they are not a repeat; after
 // this many draws the last one is taken, so a small pool can never hang the command.
 constexpr int MaxRedraws = 10000;
 
@@ -127,16 +128,16 @@ void ExamModel::keyTyped()
 
 void ExamModel::setCategoryTicked(int box, bool ticked)
 {
-    if (box < 0 || box > 3)
+    if (box < 0 || box >= CategoryBoxCount)
         return;
     categoryTicked_[static_cast<std::size_t>(box)] = ticked;
     if (std::none_of(categoryTicked_.begin(), categoryTicked_.end(), [](bool t) { return t; }))
-        categoryTicked_.fill(true);
+        std::fill_n(categoryTicked_.begin(), 4, true);
 }
 
 bool ExamModel::categoryTicked(int box) const
 {
-    return box >= 0 && box <= 3 && categoryTicked_[static_cast<std::size_t>(box)];
+    return box >= 0 && box < CategoryBoxCount && categoryTicked_[static_cast<std::size_t>(box)];
 }
 
 void ExamModel::setSelectedCategories(std::vector<bool> selected)
@@ -254,7 +255,7 @@ void ExamModel::createQuestions(const std::string& countText)
         int count = wanted < 1.0 ? 1 : static_cast<int>(std::min(wanted, 1.0e6));
 
         std::vector<int> choices;
-        for (int box = 0; box < 4; ++box)
+        for (int box = 0; box < CategoryBoxCount; ++box)
             if (categoryTicked_[static_cast<std::size_t>(box)])
                 choices.push_back(box + 1);
         if (choices.empty())
@@ -316,6 +317,16 @@ bool ExamModel::generateQuestion(int category)
     case IVDropRates:
         for (int attempt = 1; attempt <= MaxRedraws; ++attempt) {
             lastGenerated_ = makeDropRateQuestion(state_);
+            if (!isRepeat(state_.repeatHistory, lastGenerated_.duplicateKeys))
+                break;
+        }
+        lastGenerated_.question = LineBreak + lastGenerated_.question;
+        break;
+    case InfusionPumpRates:
+    case InfusionTimes:
+        for (int attempt = 1; attempt <= MaxRedraws; ++attempt) {
+            lastGenerated_
+                = category == InfusionPumpRates ? makePumpRateQuestion(state_) : makeInfusionTimeQuestion(state_);
             if (!isRepeat(state_.repeatHistory, lastGenerated_.duplicateKeys))
                 break;
         }

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "questions/generated_question.h"
-#include "testbuilder/exam_record.h"
 #include "startup/app_state.h"
 #include "startup/prompts.h"
 #include "startup/record_file.h"
+#include "testbuilder/exam_record.h"
 
 #include <array>
 #include <cstdint>
@@ -60,7 +60,7 @@ public:
     void keyTyped();
 
     // ---- choices of the window ----
-    /// Category box i (0..3) ticked or not; unticking the last ticks all four again.
+    /// Category box i (0..5) ticked or not; unticking the last ticks the first four again.
     void setCategoryTicked(int box, bool ticked);
     bool categoryTicked(int box) const;
     /// Which entries of Lstcategory are selected: entry i - 1 is category i.
@@ -167,7 +167,7 @@ private:
     bool generationOk_ = true;
     QuestionRecord recordBuffer_;
     std::array<std::string, 3> fields_;
-    std::array<bool, 4> categoryTicked_ { true, true, true, true };
+    std::array<bool, CategoryBoxCount> categoryTicked_ { true, true, true, true, false, false };
     std::vector<bool> selectedCategories_;
     int numbering_ = 1;
     std::array<bool, 5> includes_ { true, true, true, true, true };

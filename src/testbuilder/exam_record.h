@@ -25,6 +25,12 @@ inline constexpr std::size_t InstructionsWidth = 1000;
 /// The category codes of a question.
 enum QuestionCategory : int { MetricConversions = 1, TabletDosages = 2, FluidDosages = 3, IVDropRates = 4 };
 
+/// The infusion categories that follow the four above; their boxes start unticked.
+enum InfusionCategory : int { InfusionPumpRates = 5, InfusionTimes = 6 };
+
+/// How many category boxes the test window has: one per category code, box i for code i + 1.
+inline constexpr int CategoryBoxCount = 6;
+
 /// One stored question: 800 + 1200 + 12 blank-padded Windows-1252 characters.
 struct QuestionRecord {
     std::string questionText;

@@ -220,7 +220,7 @@ public:
     QLineEdit* Text1 = nullptr;
     QPushButton* Cmdgenerate = nullptr;
     std::array<QLabel*, 2> Label4 {};
-    std::array<QCheckBox*, 4> Check1 {};
+    std::array<QCheckBox*, CategoryBoxCount> Check1 {};
     QListWidget* Lstcategory = nullptr;
     QPushButton* Command1 = nullptr;
 
@@ -371,12 +371,12 @@ void ExamWindow::Impl::createWidgets()
     Line1->setFrameShadow(QFrame::Sunken);
 
     Label4[0] = label("Label4_0", QStringLiteral("Question creation options"));
-    const std::array<const char*, 4> categories { "Metric Conversions", "Tablet Dosages", "Fluid Dosages",
-        "IV Drop Rates" };
-    for (int i = 0; i < 4; ++i) {
+    const std::array<const char*, CategoryBoxCount> categories { "Metric Conversions", "Tablet Dosages",
+        "Fluid Dosages", "IV Drop Rates", "Infusion Pump Rates", "Infusion Times" };
+    for (int i = 0; i < CategoryBoxCount; ++i) {
         Check1[i] = new QCheckBox(QString::fromLatin1(categories[i]), central);
         Check1[i]->setObjectName(QStringLiteral("Check1_%1").arg(i));
-        Check1[i]->setChecked(true);
+        Check1[i]->setChecked(i < 4); // the infusion boxes start unticked
     }
     Label4[1] = label("Label4_1", QStringLiteral("Tablet / Fluid Drug Categories:"));
     Lstcategory = new QListWidget(central);
@@ -459,9 +459,9 @@ void ExamWindow::Impl::createWidgets()
     QWidget::setTabOrder(cmdforward[2], Text1);
     QWidget::setTabOrder(Text1, Cmdgenerate);
     QWidget::setTabOrder(Cmdgenerate, Check1[0]);
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i + 1 < CategoryBoxCount; ++i)
         QWidget::setTabOrder(Check1[i], Check1[i + 1]);
-    QWidget::setTabOrder(Check1[3], Lstcategory);
+    QWidget::setTabOrder(Check1[CategoryBoxCount - 1], Lstcategory);
     QWidget::setTabOrder(Lstcategory, Command1);
 
     createMenus();
@@ -554,7 +554,7 @@ void ExamWindow::Impl::connectWidgets()
         });
     }
 
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < CategoryBoxCount; ++i)
         QObject::connect(Check1[i], &QCheckBox::clicked, &owner_, guard([this, i] { Check1_Click(i); }));
     QObject::connect(Lstcategory, &QListWidget::itemSelectionChanged, &owner_, guard([this] { Lstcategory_Change(); }));
     QObject::connect(Cmdgenerate, &QPushButton::clicked, &owner_, guard([this] { Cmdgenerate_Click(); }));
@@ -864,7 +864,7 @@ void ExamWindow::Impl::syncCategoryBoxes()
 {
     if (!model_)
         return;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < CategoryBoxCount; ++i) {
         const QSignalBlocker block(Check1[i]);
         Check1[i]->setChecked(model_->categoryTicked(i));
     }

@@ -1,6 +1,9 @@
 #include "model_fixture.h"
 
+#include "startup/number_format.h"
+
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 
 namespace tb {
@@ -81,6 +84,37 @@ TEST_F(ModelFixture, CreateQuestionKeepsTheTypedQuestionAndLeavesNoGap)
     model->createQuestions("1");
     EXPECT_EQ(record("week5.dsq", 3).substr(0, 15), "Edited question");
 }
+
+TEST_F(ModelFixture, InfusionBoxesStartUntickedAndTheLastBoxRuleTicksTheFirstFour)
+{
+    EXPECT_FALSE(model->categoryTicked(4) || model->categoryTicked(5));
+    tickOnly(InfusionTimes);
+    model->setCategoryTicked(5, false);
+    for (int box = 0; box < CategoryBoxCount; ++box)
+        EXPECT_EQ(model->categoryTicked(box), box < 4) << box;
+}
+
+class InfusionBoxTest : public ModelFixture, public ::testing::WithParamInterface<int> { };
+
+// Twenty questions of one infusion category: each begins with a line break, asks its own
+// question, has a whole answer and passed the repeat check.
+TEST_P(InfusionBoxTest, OnlyItsBoxTickedMakesItsQuestions)
+{
+    tickOnly(GetParam());
+    model->createQuestions("20");
+    const std::string asks = GetParam() == InfusionPumpRates ? " ml/hr" : "How many minutes will the infusion take?";
+    for (int q = 2; q <= 21; ++q) {
+        const QuestionRecord stored = QuestionRecord::unpack(record("test.tmp", q));
+        EXPECT_EQ(stored.questionText.substr(0, 2), "\r\n") << q;
+        EXPECT_NE(stored.questionText.find(asks), std::string::npos) << stored.questionText;
+        const double answer = readNumber(stripBlanks(stored.answerText));
+        EXPECT_TRUE(answer == std::floor(answer) && answer >= 1 && answer <= 1440) << stored.answerText;
+    }
+    EXPECT_EQ(state->repeatHistory.position, 20);
+}
+
+INSTANTIATE_TEST_SUITE_P(Categories, InfusionBoxTest, ::testing::Values(InfusionPumpRates, InfusionTimes),
+    [](const auto& info) { return info.param == InfusionPumpRates ? "PumpRates" : "Times"; });
 
 struct CountCase {
     int before; // questions in the test beforehand

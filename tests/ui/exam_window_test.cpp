@@ -69,6 +69,35 @@ private slots:
             QVERIFY(category(i)->isChecked());
     }
 
+    void infusionBoxesStartUntickedAndAreNotReticked()
+    {
+        QCOMPARE(category(4)->text(), QStringLiteral("Infusion Pump Rates"));
+        QCOMPARE(category(5)->text(), QStringLiteral("Infusion Times"));
+        QVERIFY(!category(4)->isChecked() && !category(5)->isChecked());
+        onlyCategory(5);
+        category(5)->click();
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(category(i)->isChecked(), i < 4);
+    }
+
+    void createWithOnlyOneInfusionBox()
+    {
+        const std::pair<int, QString> cases[]
+            = { { 4, QStringLiteral(" ml/hr") }, { 5, QStringLiteral("How many minutes will the infusion take?") } };
+        for (const auto& [box, asks] : cases) {
+            onlyCategory(box);
+            find<QLineEdit>("Text1")->setText(QStringLiteral("2"));
+            find<QPushButton>("Cmdgenerate")->click();
+            QVERIFY(rawText(field(0)).startsWith(QLatin1Char('\n')));
+            QVERIFY2(rawText(field(0)).contains(asks), qPrintable(rawText(field(0))));
+            QVERIFY(rawText(field(1)).startsWith(QStringLiteral("The Question was :")));
+            bool whole = false;
+            QVERIFY(answer()->text().toInt(&whole) > 0 && whole);
+        }
+        QCOMPARE(label("Label1"), QStringLiteral("4 / 4"));
+        QVERIFY(prompts->messages.empty());
+    }
+
     void countBoxTakesOnlyDigits()
     {
         auto* count = find<QLineEdit>("Text1");
@@ -225,7 +254,7 @@ private:
     {
         if (!category(box)->isChecked())
             category(box)->click();
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; i < 6; ++i)
             if (i != box && category(i)->isChecked())
                 category(i)->click();
     }

@@ -1,0 +1,350 @@
+#include "questions/infusion_questions.h"
+
+#include "startup/number_format.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <random>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace tb {
+namespace {
+
+using Script = std::vector<double>;
+
+// The uniform values behind each draw, in the order the generators draw them: the form, the volume (k of 14), the
+// fluid from 500 ml, the time where the volume allows more than one; then the drop factor or the situation.
+const auto form = [](int f, int forms) { return drawFor(f, forms); };
+const auto volume = [](int k) { return drawFor(k, 14); };
+const auto fluid = [](int index) { return drawFor(index + 1, 4); };
+const auto halfHours = [](int n) { return drawFor(n, 5); }; // 50 to 250 ml: n x 0.5 hours
+const auto bagHours = [](int n) { return drawFor(n, 8); }; // 500 ml: (n + 1) x 0.5 hours
+const auto wholeHours = [](int hours) { return drawFor(hours - 2, 10); }; // 1000 to 2000 ml
+const auto factor = [](int f) { return drawFor(f == 10 ? 1 : f == 15 ? 2 : 3, 3); };
+const auto percentRun = [](int percent) { return drawFor(percent - 29, 60); };
+const auto percentRate = [](int percent) { return drawFor(percent - 79, 41); };
+
+const std::string Up = "This number requires rounding into a whole number. Because the first decimal place is 5 or "
+                       "more it is rounded up to ";
+const std::string Down = "This number requires rounding into a whole number. Because the first decimal place is less "
+                         "than 5 it is rounded down to ";
+const std::string Head = "The Question was :\r\n";
+const std::string Rule(50, '-');
+
+struct Scripted {
+    const char* name;
+    bool pump; // an infusion pump rate, else an infusion time
+    Script script;
+    std::string question;
+    std::string solutionEnd; // the end of the solution, from the calculation on
+    double answer;
+};
+
+void PrintTo(const Scripted& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class ScriptedQuestion : public ::testing::TestWithParam<Scripted> { };
+
+TEST_P(ScriptedQuestion, QuestionSolutionAndAnswer)
+{
+    const Scripted& c = GetParam();
+    AppState state(std::make_unique<ScriptedRandom>(c.script));
+    const GeneratedQuestion q = c.pump ? makePumpRateQuestion(state) : makeInfusionTimeQuestion(state);
+    EXPECT_EQ(q.question, c.question);
+    EXPECT_TRUE(q.solution.starts_with(Head + c.question + "\r\n\r\n")) << q.solution;
+    EXPECT_TRUE(q.solution.ends_with(c.solutionEnd)) << q.solution;
+    EXPECT_EQ(q.answer, c.answer);
+}
+
+const std::string PumpAsk = " by volumetric pump. At what rate in ml/hr should the pump be set?";
+const std::string RunningAsk
+    = " remain. At what rate in ml/hr should the pump now be set so that the infusion finishes in the required time?";
+const std::string TimeAsk = ". How many minutes will the infusion take?";
+
+INSTANTIATE_TEST_SUITE_P(Forms, ScriptedQuestion,
+    ::testing::Values(Scripted { "PumpWhole", true, { form(1, 3), volume(6), fluid(1), wholeHours(8) },
+                          "1 litre of Normal Saline is to be given over 8 hours" + PumpAsk,
+                          "(mls)\r\nOver 8 (hours)\r\n\r\nNow we plug these numbers into the formula:\r\n\r\n"
+                          "1000 (mls) / 8 (hours) = 125 (mls/hr)",
+                          125 },
+        Scripted { "PumpRoundsUp", true, { form(2, 3), volume(11), fluid(1), wholeHours(9) },
+            "Ordered: 1.5 litres of Normal Saline over 9 hours via an infusion pump. Calculate the pump rate in ml/hr.",
+            "The volume is (1.5 litres X 1000 ml) = 1500 (mls)\r\nOver 9 (hours)\r\n\r\nNow we plug these numbers into "
+            "the formula:\r\n\r\n1500 (mls) / 9 (hours) = 166.666666666667 (mls/hr)\r\n\r\n"
+                + Up + "167.",
+            167 },
+        Scripted { "PumpRoundsDown", true, { form(1, 3), volume(7), fluid(3), wholeHours(3) },
+            "1 litre of Hartmans (Lactated Ringer's) is to be given over 3 hours" + PumpAsk,
+            "1000 (mls) / 3 (hours) = 333.333333333333 (mls/hr)\r\n\r\n" + Down + "333.", 333 },
+        Scripted { "PumpHalfHourOfSmallBag", true, { form(2, 3), volume(1), halfHours(1) },
+            "Ordered: 50 mls of IV Fluids over 0.5 hours via an infusion pump. Calculate the pump rate in ml/hr.",
+            "The volume is 50 mls (mls)\r\nOver 0.5 (hours)\r\n\r\nNow we plug these numbers into the formula:\r\n\r\n"
+            "50 (mls) / 0.5 (hours) = 100 (mls/hr)",
+            100 },
+        // 135 minutes of 480 at the charted 125 ml/hr leave 718.75 ml: 700 ml in 345 minutes.
+        Scripted { "PumpRunning", true,
+            { form(3, 3), volume(6), fluid(1), wholeHours(8), percentRun(30), percentRate(100) },
+            "1 litre of Normal Saline is charted over 8 hours. The pump has been running for 2 hours and 15 minutes. "
+            "700 mls"
+                + RunningAsk,
+            "\r\n\r\n You must first ensure that all units conform to those required in the formula:\r\n"
+            "The volume is 700 mls (mls) remaining\r\nThe time charted is (8 hours X 60 minutes) = 480 (min)\r\n"
+            "The time left is 480 - 135 = 345 (min)\r\nOver (345 minutes / 60) = 5.75 (hours) remaining\r\n\r\n"
+            "Now we plug these numbers into the formula:\r\n\r\n700 (mls) / 5.75 (hours) = 121.739130434783 (mls/hr)"
+            "\r\n\r\n"
+                + Up + "122.",
+            122 },
+        // Below 500 ml, then nothing left (2000 ml over 3 hours, 150 minutes at 120 %), then 1300 ml/hr (at 80 %)
+        // are drawn again.
+        Scripted { "PumpRunningBounds", true,
+            { form(3, 3), volume(1), volume(12), fluid(0), wholeHours(3), percentRun(89), percentRate(120), volume(12),
+                fluid(0), wholeHours(3), percentRun(89), percentRate(80), volume(12), fluid(2), wholeHours(8),
+                percentRun(30), percentRate(100) },
+            "2 litres of Dextrose 5% in water is charted over 8 hours. The pump has been running for 2 hours and 15 "
+            "minutes. 1 litres and 400 mls"
+                + RunningAsk,
+            "The volume is 1 litres and 400 mls = 1400 mls (mls) remaining\r\n"
+            "The time charted is (8 hours X 60 minutes) = 480 (min)\r\nThe time left is 480 - 135 = 345 (min)\r\n"
+            "Over (345 minutes / 60) = 5.75 (hours) remaining\r\n\r\nNow we plug these numbers into the "
+            "formula:\r\n\r\n"
+            "1400 (mls) / 5.75 (hours) = 243.478260869565 (mls/hr)\r\n\r\n"
+                + Down + "243.",
+            243 },
+        Scripted { "TimeAtPumpRateWhole", false, { form(1, 2), volume(6), fluid(1), wholeHours(8) },
+            "1 litre of Normal Saline is running through a volumetric pump at 125 ml/hr" + TimeAsk,
+            "volume (mls)\r\n" + Rule
+                + " X 60 minutes\r\nrate (mls/hr)\r\n\r\n You must first ensure that all units conform to those "
+                  "required in the formula:\r\nThe volume is (1 litre X 1000 ml) = 1000 (mls)\r\nThe rate is 125 "
+                  "(mls/hr)\r\n\r\nNow we plug these numbers into the formula:\r\n\r\n1000 (mls) / 125 (mls/hr) = 8 "
+                  "(hours)\r\n8 (hours) X 60 = 480 (min)\r\n\r\n480 minutes = 8 hours",
+            480 },
+        // 1000 / 7 = 142.857 ml/hr is set as 143: 419.58 minutes.
+        Scripted { "TimeAtPumpRateRoundsUp", false, { form(1, 2), volume(8), fluid(0), wholeHours(7) },
+            "1 litre of IV Fluids is running through a volumetric pump at 143 ml/hr" + TimeAsk,
+            "1000 (mls) / 143 (mls/hr) = 6.99300699300699 (hours)\r\n6.99300699300699 (hours) X 60 = 419.58041958042 "
+            "(min)\r\n\r\n"
+                + Up + "420.\r\n420 minutes = 7 hours",
+            420 },
+        Scripted { "TimeAtPumpRateRoundsDown", false, { form(1, 2), volume(9), fluid(2), wholeHours(11) },
+            "1 litre of Dextrose 5% in water is running through a volumetric pump at 91 ml/hr" + TimeAsk,
+            "= 659.340659340659 (min)\r\n\r\n" + Down + "659.\r\n659 minutes = 10 hours and 59 minutes", 659 },
+        // 31.25 drops/min is charted as 31.
+        Scripted { "TimeAtDropRateRoundsUp", false, { form(2, 2), volume(10), fluid(1), wholeHours(8), factor(15) },
+            "1 litre of Normal Saline is running at 31 drops per minute through a giving set which delivers 15 "
+            "drops/ml"
+                + TimeAsk,
+            "volume (mls) X drop factor (drops/ml)\r\n" + Rule
+                + "\r\ndrops per minute\r\n\r\n You must first ensure that all units conform to those required in the "
+                  "formula:\r\nThe volume is (1 litre X 1000 ml) = 1000 (mls)\r\nThe drop factor is 15 (drops/ml)\r\n"
+                  "The rate is 31 (drops/min)\r\n\r\nNow we plug these numbers into the formula:\r\n\r\n1000 (mls) X "
+                  "15 (drops/ml) = 15000 (drops)\r\n15000 (drops) / 31 (drops/min) = 483.870967741935 (min)\r\n\r\n"
+                + Up + "484.\r\n484 minutes = 8 hours and 4 minutes",
+            484 },
+        // 18.52 drops/min is charted as 19.
+        Scripted { "TimeAtDropRateRoundsDown", false, { form(2, 2), volume(4), fluid(0), bagHours(8), factor(10) },
+            "500 mls of IV Fluids is running at 19 drops per minute through a giving set which delivers 10 drops/ml"
+                + TimeAsk,
+            "5000 (drops) / 19 (drops/min) = 263.157894736842 (min)\r\n\r\n" + Down
+                + "263.\r\n263 minutes = 4 hours and 23 minutes",
+            263 },
+        // 3.3 and 250 drops/min are drawn again.
+        Scripted { "TimeAtDropRateBounds", false,
+            { form(2, 2), volume(1), halfHours(5), factor(10), volume(14), fluid(0), factor(60), volume(1),
+                halfHours(1), factor(60) },
+            "50 mls of IV Fluids is running at 100 drops per minute through a giving set which delivers 60 drops/ml"
+                + TimeAsk,
+            "3000 (drops) / 100 (drops/min) = 30 (min)\r\n\r\n30 minutes = 0 hours and 30 minutes", 30 }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct Rounding {
+    const char* name;
+    long long numerator, denominator, answer;
+    std::string sentence;
+};
+
+void PrintTo(const Rounding& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class HalfUp : public ::testing::TestWithParam<Rounding> { };
+
+TEST_P(HalfUp, AnswerAndSentence)
+{
+    const Rounding& c = GetParam();
+    const WholeRounding r = roundHalfUp(c.numerator, c.denominator);
+    EXPECT_EQ(r.answer, c.answer);
+    EXPECT_EQ(r.sentence, c.sentence);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, HalfUp,
+    ::testing::Values(Rounding { "Whole", 500, 4, 125, "" }, Rounding { "ExactlyHalf", 125, 2, 63, Up + "63." },
+        Rounding { "JustBelowHalf", 2049, 100, 20, Down + "20." },
+        Rounding { "JustAboveWhole", 2001, 100, 20, Down + "20." }, Rounding { "BelowOne", 2, 3, 1, Up + "1." }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A sweep's own source: the same draws for the same seed. TB_SWEEP_SEED repeats a failed run.
+class SeededRandom final : public RandomSource {
+public:
+    explicit SeededRandom(std::uint64_t seed)
+        : engine_(seed)
+    {
+    }
+    double next() override { return std::uniform_real_distribution<double>(0.0, 1.0)(engine_); }
+    void reseed() override { }
+
+private:
+    std::mt19937_64 engine_;
+};
+
+std::uint64_t sweepSeed()
+{
+    if (const char* given = std::getenv("TB_SWEEP_SEED"))
+        return std::stoull(given);
+    return std::random_device {}();
+}
+
+const auto contains
+    = [](const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; };
+
+// Millilitres in a question's words: "250 mls", "1 litre", "1.5 litres", "1 litres and 400 mls".
+double mlIn(const std::string& text)
+{
+    static const std::regex both("([0-9]+) litres? and ([0-9]+) mls"), litres("([0-9.]+) litres?"), mls("([0-9]+) mls");
+    std::smatch m;
+    if (std::regex_match(text, m, both))
+        return std::stod(m[1]) * 1000 + std::stod(m[2]);
+    if (std::regex_match(text, m, litres))
+        return std::stod(m[1]) * 1000;
+    if (std::regex_match(text, m, mls))
+        return std::stod(m[1]);
+    ADD_FAILURE() << "not a volume: " << text;
+    return -1;
+}
+
+// Minutes in a question's words: "0.5 hours", "1 hour", "2 hours and 15 minutes", "45 minutes".
+double minutesIn(const std::string& text)
+{
+    static const std::regex time("(?:([0-9.]+) hours?)?(?: and )?(?:([0-9]+) minutes)?");
+    std::smatch m;
+    if (!std::regex_match(text, m, time) || text.empty()) {
+        ADD_FAILURE() << "not a time: " << text;
+        return -1;
+    }
+    return (m[1].matched ? std::stod(m[1]) * 60 : 0) + (m[2].matched ? std::stod(m[2]) : 0);
+}
+
+// What the solution must say about rounding `value` to `answer`.
+void expectRounding(const std::string& solution, double value, double answer)
+{
+    EXPECT_EQ(answer, std::floor(value + 0.5)) << value;
+    if (value == std::floor(value))
+        EXPECT_FALSE(contains(solution, "requires rounding"));
+    else
+        EXPECT_TRUE(contains(solution, (answer > value ? Up : Down) + formatNumber(answer) + "."));
+}
+
+void expectOrder(const GeneratedQuestion& q, double ml, const std::string& fluidName)
+{
+    EXPECT_TRUE(
+        ml == 50 || ml == 100 || ml == 250 || ml == 500 || ml == 1000 || ml == 1500 || ml == 2000 || ml == 3000);
+    EXPECT_TRUE(ml >= 500 || fluidName == "IV Fluids") << fluidName;
+    EXPECT_TRUE(q.solution.starts_with(Head + q.question + "\r\n\r\n"));
+    EXPECT_LE(q.question.size(), 800u);
+    EXPECT_LE(q.solution.size(), 1200u);
+}
+
+TEST(InfusionSweep, PumpRatesReSolvedFromTheQuestion)
+{
+    const std::uint64_t seed = sweepSeed();
+    SCOPED_TRACE("TB_SWEEP_SEED=" + std::to_string(seed));
+    AppState state(std::make_unique<SeededRandom>(seed));
+    static const std::regex given(
+        "(.+) of (.+) is to be given over (.+)" + std::regex_replace(PumpAsk, std::regex("[.?/]"), "\\$&")),
+        ordered("Ordered: (.+) of (.+) over (.+) via an infusion pump\\. Calculate the pump rate in ml/hr\\."),
+        running(
+            "(.+) of (.+) is charted over (.+)\\. The pump has been running for (.+)\\. (.+) remain\\. At what rate "
+            "in ml/hr should the pump now be set so that the infusion finishes in the required time\\?");
+    int seen[4] = {};
+    for (int n = 0; n < 5000 && !::testing::Test::HasFailure(); ++n) {
+        const GeneratedQuestion q = makePumpRateQuestion(state);
+        SCOPED_TRACE(q.solution);
+        std::smatch m;
+        const int form = std::regex_match(q.question, m, given) ? 1
+            : std::regex_match(q.question, m, ordered)          ? 2
+            : std::regex_match(q.question, m, running)          ? 3
+                                                                : 0;
+        ASSERT_NE(form, 0);
+        ++seen[form];
+        const double volume = mlIn(m[1]), charted = minutesIn(m[3]);
+        expectOrder(q, volume, m[2]);
+        double ml = volume, minutes = charted;
+        if (form == 3) {
+            const double elapsed = minutesIn(m[4]);
+            ml = mlIn(m[5]);
+            minutes = charted - elapsed;
+            EXPECT_TRUE(volume >= 500 && elapsed >= 15 && std::fmod(elapsed, 15) == 0) << elapsed;
+            EXPECT_TRUE(ml >= 50 && ml < volume && std::fmod(ml, 50) == 0) << ml;
+            EXPECT_TRUE(contains(q.solution,
+                "The time left is " + formatNumber(charted) + " - " + formatNumber(elapsed) + " = "
+                    + formatNumber(minutes) + " (min)\r\n"));
+        }
+        const double rate = ml * 60 / minutes;
+        EXPECT_LE(rate, 999.0);
+        EXPECT_TRUE(contains(q.solution,
+            formatNumber(ml) + " (mls) / " + formatNumber(minutes / 60) + " (hours) = " + formatNumber(rate)
+                + " (mls/hr)"));
+        expectRounding(q.solution, rate, q.answer);
+    }
+    EXPECT_TRUE(seen[1] > 0 && seen[2] > 0 && seen[3] > 0);
+}
+
+TEST(InfusionSweep, InfusionTimesReSolvedFromTheQuestion)
+{
+    const std::uint64_t seed = sweepSeed();
+    SCOPED_TRACE("TB_SWEEP_SEED=" + std::to_string(seed));
+    AppState state(std::make_unique<SeededRandom>(seed));
+    static const std::regex pump("(.+) of (.+) is running through a volumetric pump at ([0-9]+) ml/hr\\. How many "
+                                 "minutes will the infusion take\\?"),
+        gravity("(.+) of (.+) is running at ([0-9]+) drops per minute through a giving set which delivers ([0-9]+) "
+                "drops/ml\\. How many minutes will the infusion take\\?");
+    int seen[3] = {};
+    for (int n = 0; n < 5000 && !::testing::Test::HasFailure(); ++n) {
+        const GeneratedQuestion q = makeInfusionTimeQuestion(state);
+        SCOPED_TRACE(q.solution);
+        std::smatch m;
+        const int form = std::regex_match(q.question, m, pump) ? 1 : std::regex_match(q.question, m, gravity) ? 2 : 0;
+        ASSERT_NE(form, 0);
+        ++seen[form];
+        const double ml = mlIn(m[1]), rate = std::stod(m[3]);
+        expectOrder(q, ml, m[2]);
+        double minutes = ml * 60 / rate;
+        if (form == 2) {
+            const double dropFactor = std::stod(m[4]);
+            EXPECT_TRUE(rate >= 5 && rate <= 120 && (dropFactor == 10 || dropFactor == 15 || dropFactor == 60));
+            minutes = ml * dropFactor / rate;
+            EXPECT_TRUE(contains(q.solution,
+                formatNumber(ml * dropFactor) + " (drops) / " + m[3].str() + " (drops/min) = " + formatNumber(minutes)
+                    + " (min)\r\n"));
+        } else {
+            EXPECT_TRUE(contains(
+                q.solution, formatNumber(ml / rate) + " (hours) X 60 = " + formatNumber(minutes) + " (min)\r\n"));
+        }
+        EXPECT_TRUE(minutes >= 1 && minutes <= 1440) << minutes;
+        expectRounding(q.solution, minutes, q.answer);
+        const long long whole = static_cast<long long>(q.answer), h = whole / 60, rest = whole % 60;
+        EXPECT_TRUE(q.solution.ends_with("\r\n" + std::to_string(whole) + " minutes = " + std::to_string(h)
+            + (h == 1 ? " hour" : " hours")
+            + (rest == 0 ? "" : " and " + std::to_string(rest) + (rest == 1 ? " minute" : " minutes"))));
+    }
+    EXPECT_TRUE(seen[1] > 0 && seen[2] > 0);
+}
+
+} // namespace
+} // namespace tb
