@@ -130,10 +130,17 @@ void appendSolutionHtml(pugi::xml_node parent, const PlatformQuestion& question)
 std::string xmlText(const pugi::xml_document& document, bool declaration)
 {
     std::ostringstream out;
-    unsigned flags = pugi::format_indent;
-    if (!declaration)
-        flags = pugi::format_raw | pugi::format_no_declaration;
-    document.save(out, "  ", flags, pugi::encoding_utf8);
+    if (declaration) {
+        pugi::xml_document declared;
+        pugi::xml_node node = declared.append_child(pugi::node_declaration);
+        node.append_attribute("version") = "1.0";
+        node.append_attribute("encoding") = "UTF-8";
+        for (pugi::xml_node child : document.children())
+            declared.append_copy(child);
+        declared.save(out, "  ", pugi::format_indent, pugi::encoding_utf8);
+    } else {
+        document.save(out, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+    }
     return out.str();
 }
 
