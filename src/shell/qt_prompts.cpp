@@ -88,7 +88,13 @@ std::string QtPrompts::saveFileName(const std::string& title, const std::string&
     return fileName(true, title, filter, filterIndex);
 }
 
-std::string QtPrompts::fileName(bool save, const std::string& title, const std::string& filter, int filterIndex)
+std::string QtPrompts::saveFileNameWithFilter(const std::string& title, const std::string& filter, int& filterIndex)
+{
+    return fileName(true, title, filter, filterIndex, &filterIndex);
+}
+
+std::string QtPrompts::fileName(
+    bool save, const std::string& title, const std::string& filter, int filterIndex, int* selectedIndex)
 {
     const QStringList filters = qtNameFilters(filter);
     const qsizetype chosen = std::clamp<qsizetype>(filterIndex - 1, 0, filters.size() - 1);
@@ -100,6 +106,8 @@ std::string QtPrompts::fileName(bool save, const std::string& title, const std::
         ? QFileDialog::getSaveFileName(
             dialogParent(), fromProgram(title), folder, joined, &selected, QFileDialog::DontConfirmOverwrite)
         : QFileDialog::getOpenFileName(dialogParent(), fromProgram(title), folder, joined, &selected);
+    if (selectedIndex && filters.contains(selected))
+        *selectedIndex = static_cast<int>(filters.indexOf(selected)) + 1;
     // A file name names a file rather than being stored in one: it comes back in the
     // file system's own encoding, so that a name like "Prüfung.dsq" can be opened.
     return QFile::encodeName(name).toStdString();

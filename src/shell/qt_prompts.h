@@ -33,13 +33,16 @@ public:
     /// takes it; the title and the filter are Windows-1252 like every other text.
     std::string openFileName(const std::string& title, const std::string& filter, int filterIndex) override;
     std::string saveFileName(const std::string& title, const std::string& filter, int filterIndex) override;
+    /// The same dialog; `filterIndex` comes back as the filter selected when it closed.
+    std::string saveFileNameWithFilter(const std::string& title, const std::string& filter, int& filterIndex) override;
     /// The clipboard's text with its line ends as CR LF, the program's line break.
     std::string clipboardText() override;
     /// Puts the text on the clipboard with the desktop's own line ends.
     void setClipboardText(const std::string& text) override;
 
 private:
-    std::string fileName(bool save, const std::string& title, const std::string& filter, int filterIndex);
+    std::string fileName(
+        bool save, const std::string& title, const std::string& filter, int filterIndex, int* selectedIndex = nullptr);
 
     std::filesystem::path startFolder_;
 };

@@ -35,6 +35,36 @@ void appendUtf8(std::string& out, char32_t cp)
     }
 }
 
+// True when the text is well-formed UTF-8 holding at least one character beyond ASCII.
+bool isUtf8BeyondAscii(std::string_view text)
+{
+    bool beyond = false;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = 1;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        if (lead >= 0xC2 && lead <= 0xDF)
+            length = 2;
+        else if (lead >= 0xE0 && lead <= 0xEF)
+            length = 3;
+        else if (lead >= 0xF0 && lead <= 0xF4)
+            length = 4;
+        else
+            return false;
+        if (i + length > text.size())
+            return false;
+        for (std::size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        beyond = true;
+        i += length;
+    }
+    return beyond;
+}
+
 } // namespace
 
 char32_t cp1252CodePoint(unsigned char byte)
@@ -119,6 +149,13 @@ std::string fromCp1252(std::string_view bytes)
     for (char c : bytes)
         appendUtf8(out, cp1252CodePoint(static_cast<unsigned char>(c)));
     return out;
+}
+
+// The model keeps file names as Windows-1252 program text; a letter Windows-1252 lacks
+// becomes "?", which the commands that write files refuse.
+std::string nameFromDialog(const std::string& dialogName)
+{
+    return isUtf8BeyondAscii(dialogName) ? toCp1252(dialogName) : dialogName;
 }
 
 } // namespace tb

@@ -13,6 +13,11 @@ std::string toCp1252(std::string_view utf8);
 /// undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the C1 control of that value.
 std::string fromCp1252(std::string_view bytes);
 
+/// A file name from a file dialog as program text. A dialog may hand a name back as the file
+/// system spells it (UTF-8); such a name is converted, a letter Windows-1252 lacks becoming
+/// "?". A name that is not UTF-8 beyond ASCII is taken as it is.
+std::string nameFromDialog(const std::string& dialogName);
+
 /// True when the Unicode code point has a Windows-1252 byte.
 bool cp1252Holds(char32_t codePoint);
 

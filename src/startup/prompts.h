@@ -25,6 +25,13 @@ public:
     /// The system save-file dialog. Returns the chosen file name, or "" when cancelled.
     virtual std::string saveFileName(const std::string& title, const std::string& filter, int filterIndex) = 0;
 
+    /// The system save-file dialog opened on filter `filterIndex`, which it leaves set to the
+    /// filter selected when it closed. A dialog that cannot tell leaves it as it was.
+    virtual std::string saveFileNameWithFilter(const std::string& title, const std::string& filter, int& filterIndex)
+    {
+        return saveFileName(title, filter, filterIndex);
+    }
+
     /// The clipboard as plain text.
     virtual std::string clipboardText() = 0;
     virtual void setClipboardText(const std::string& text) = 0;

@@ -38,44 +38,6 @@ bool endsWithTxt(const std::string& name)
     return name.size() >= 4 && upper(name.substr(name.size() - 4)) == ".TXT";
 }
 
-// True when the text is well-formed UTF-8 holding at least one character beyond ASCII.
-bool isUtf8BeyondAscii(std::string_view text)
-{
-    bool beyond = false;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = 1;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        if (lead >= 0xC2 && lead <= 0xDF)
-            length = 2;
-        else if (lead >= 0xE0 && lead <= 0xEF)
-            length = 3;
-        else if (lead >= 0xF0 && lead <= 0xF4)
-            length = 4;
-        else
-            return false;
-        if (i + length > text.size())
-            return false;
-        for (std::size_t k = 1; k < length; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-                return false;
-        beyond = true;
-        i += length;
-    }
-    return beyond;
-}
-
-// The model keeps file names as Windows-1252 program text. A dialog may hand a name back
-// as the file system spells it (UTF-8); such a name is turned into program text here, and
-// a letter Windows-1252 lacks becomes "?", which Save As then refuses.
-std::string programName(const std::string& dialogName)
-{
-    return isUtf8BeyondAscii(dialogName) ? toCp1252(dialogName) : dialogName;
-}
-
 // What went wrong, naming the file: the details a message box shows on request.
 std::string reasonOf(const std::exception& error)
 {
@@ -168,7 +130,7 @@ void ExamModel::acceptDescription(
 void ExamModel::openTest()
 {
     guarded([&] {
-        const std::string name = programName(prompts_.openFileName("", OpenDialogFilter, 1));
+        const std::string name = nameFromDialog(prompts_.openFileName("", OpenDialogFilter, 1));
         if (stripBlanks(name).empty()) {
             prompts_.message(IllegalOpenName, "");
             return;
@@ -262,7 +224,7 @@ void ExamModel::saveAsRoutine()
         ExamView& view;
         ~OfferSave() { view.showSaveTest(); }
     } offerSave { view_ };
-    const std::string chosen = programName(prompts_.saveFileName(SaveDialogTitle, SaveDialogFilter, 1));
+    const std::string chosen = nameFromDialog(prompts_.saveFileName(SaveDialogTitle, SaveDialogFilter, 1));
     unsaved_ = false;
     std::string name = stripBlanks(chosen);
     // A "?" stands for a letter Windows-1252 lacks (the dialog's name arrives as that text);

@@ -102,6 +102,9 @@ public:
     bool includeOption(int index) const { return includes_[static_cast<std::size_t>(index)]; }
     /// Writes the text export of the test to `file`; throws FileError on failure.
     void saveastextfile(const std::filesystem::path& file);
+    /// "E&xport for Learning Platform...": asks for a file and writes the test as stored in
+    /// the working file as Moodle XML, GIFT or a QTI 2.1 package.
+    void exportForPlatform();
 
     // ---- the test-file list ----
     /// updatefilelist: the *.dsq files of the data folder, bare names, sorted by name.

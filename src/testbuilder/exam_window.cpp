@@ -229,6 +229,7 @@ public:
     std::array<QAction*, 2> mnusave {};
     std::array<QAction*, 6> numbquest {};
     std::array<QAction*, 5> tfop {};
+    QAction* mnuexport = nullptr;
     QAction* mnuquit = nullptr;
     QAction* bar3 = nullptr;
     std::vector<QAction*> mnuop; // index 0 is the hidden template "0"
@@ -508,6 +509,8 @@ void ExamWindow::Impl::createMenus()
         tfop[i]->setCheckable(true);
     }
 
+    mnuexport = action(fileMenu, QStringLiteral("mnuexport"), "E&xport for Learning Platform...");
+
     separator(fileMenu, "bar1");
     mnuquit = action(fileMenu, QStringLiteral("mnuquit"), "&Quit");
     bar3 = separator(fileMenu, "bar3");
@@ -572,6 +575,8 @@ void ExamWindow::Impl::connectWidgets()
         QObject::connect(numbquest[i], &QAction::triggered, &owner_, guard([this, i] { numbquest_Click(i); }));
     for (int i = 0; i < 5; ++i)
         QObject::connect(tfop[i], &QAction::triggered, &owner_, guard([this, i] { tfop_Click(i); }));
+    QObject::connect(mnuexport, &QAction::triggered, &owner_,
+        guard([this] { guarded([](ExamModel& model) { model.exportForPlatform(); }); }));
     QObject::connect(mnuquit, &QAction::triggered, &owner_, guard([this] { owner_.close(); }));
     for (int i = 0; i < 3; ++i)
         QObject::connect(copy[i], &QAction::triggered, &owner_, guard([this, i] { copy_Click(i); }));

@@ -37,14 +37,25 @@ public:
 
     std::string openFileName(const std::string& title, const std::string& filter, int filterIndex) override
     {
-        dialogs.push_back({"open", title, filter, filterIndex});
+        dialogs.push_back({ "open", title, filter, filterIndex });
         return nextName();
     }
 
     std::string saveFileName(const std::string& title, const std::string& filter, int filterIndex) override
     {
-        dialogs.push_back({"save", title, filter, filterIndex});
+        dialogs.push_back({ "save", title, filter, filterIndex });
         return nextName();
+    }
+
+    /// The filter index comes back from `selectedFilters` when one is scripted.
+    std::string saveFileNameWithFilter(const std::string& title, const std::string& filter, int& filterIndex) override
+    {
+        std::string name = saveFileName(title, filter, filterIndex);
+        if (!selectedFilters.empty()) {
+            filterIndex = selectedFilters.front();
+            selectedFilters.pop_front();
+        }
+        return name;
     }
 
     std::string clipboardText() override { return clipboard; }
@@ -59,6 +70,7 @@ public:
 
     std::deque<bool> yesNoAnswers;
     std::deque<std::string> fileNames;
+    std::deque<int> selectedFilters;
     std::vector<Message> messages;
     std::vector<std::string> questions;
     std::vector<Dialog> dialogs;
