@@ -1,10 +1,11 @@
 #pragma once
 
 #include "questions/generated_question.h"
-#include "testbuilder/exam_record.h"
 #include "startup/app_state.h"
 #include "startup/prompts.h"
 #include "startup/record_file.h"
+#include "testbuilder/exam_record.h"
+#include "testbuilder/print_layout.h"
 
 #include <array>
 #include <cstdint>
@@ -103,6 +104,15 @@ public:
     /// Writes the text export of the test to `file`; throws FileError on failure.
     void saveastextfile(const std::filesystem::path& file);
 
+    // ---- printing: the same options as the text export ----
+    /// The printed form of the test as the working file holds it; throws FileError.
+    PrintDocument printDocument() const;
+    /// "&Print Test...": the system's print dialog, then the printer.
+    void printTest(DocumentPrinter& printer);
+    /// "Export as PD&F...": asks for a file name (".pdf" added when it has no extension),
+    /// asks before replacing a file, and writes the PDF.
+    void exportPdf(DocumentPrinter& printer);
+
     // ---- the test-file list ----
     /// updatefilelist: the *.dsq files of the data folder, bare names, sorted by name.
     const std::vector<std::string>& updatefilelist();
@@ -139,6 +149,8 @@ private:
     void refresh();
 
     void saveAsRoutine();
+    /// Questions 1..QuestionCount as the working file holds them; throws FileError.
+    std::vector<QuestionRecord> storedQuestions() const;
     /// puttitle's write; throws FileError.
     void writeHeader();
     void fillCandidates(const DrugIndex& index);
