@@ -116,7 +116,10 @@ TEST_P(HoldsColumnsTest, AlignedLinesAreKeptWhole)
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, HoldsColumnsTest,
-    ::testing::Values(ColumnsRow { "MetricScale", "\xA0kg\xA0\xA0hg\xA0\xA0" "dag g", true },
+    ::testing::Values(ColumnsRow { "MetricScale",
+                          "\xA0kg\xA0\xA0hg\xA0\xA0"
+                          "dag g",
+                          true },
         ColumnsRow { "Marker", "\xA0\xA0\xA0\xA0 * > 1 > 2*", true },
         ColumnsRow { "FormulaColumns", "Required dose      Stock Volume", true },
         ColumnsRow { "Prose", "The numbers are now placed in the formula:", false },
