@@ -12,13 +12,22 @@ std::uint64_t clockTicks()
     return static_cast<std::uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
 }
 
+// splitmix64's finaliser: spreads a word's bits over all 64.
+std::uint64_t stir(std::uint64_t z)
+{
+    z += 0x9E3779B97F4A7C15ull;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
 } // namespace
 
 ProductionRandom::ProductionRandom()
 {
     std::random_device device;
-    std::seed_seq seed{device(), device(), static_cast<unsigned>(clockTicks()),
-                       static_cast<unsigned>(clockTicks() >> 32)};
+    std::seed_seq seed { device(), device(), static_cast<unsigned>(clockTicks()),
+        static_cast<unsigned>(clockTicks() >> 32) };
     engine_.seed(seed);
 }
 
@@ -35,11 +44,22 @@ void ProductionRandom::reseed()
     // The generators reseed several times per question; seeding the engine's whole
     // state each time would cost more than the question itself, so the clock is
     // stirred into one word instead (splitmix64's finaliser).
-    std::uint64_t z = mix_ ^ clockTicks();
-    z += 0x9E3779B97F4A7C15ull;
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    mix_ = z ^ (z >> 31);
+    mix_ = stir(mix_ ^ clockTicks());
+}
+
+SeededRandom::SeededRandom(std::uint64_t seed)
+    : engine_(seed)
+{
+}
+
+double SeededRandom::next()
+{
+    return static_cast<double>((engine_() ^ mix_) >> 11) * 0x1.0p-53;
+}
+
+void SeededRandom::reseed()
+{
+    mix_ = stir(mix_ ^ ++reseeds_);
 }
 
 ScriptedRandom::ScriptedRandom(std::vector<double> script)

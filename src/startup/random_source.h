@@ -29,11 +29,26 @@ private:
     std::uint64_t mix_ = 0;
 };
 
+/// A source that gives the same draws on every run for the same seed. Its reseed()
+/// stirs a counter in instead of the clock, so the reseed points keep their place
+/// without making the draws depend on time.
+class SeededRandom final : public RandomSource {
+public:
+    explicit SeededRandom(std::uint64_t seed);
+    double next() override;
+    void reseed() override;
+
+private:
+    std::mt19937_64 engine_;
+    std::uint64_t mix_ = 0;
+    std::uint64_t reseeds_ = 0;
+};
+
 /// A source that returns the values it was given, in order, starting over at the
 /// end of the script. Tests use it to make every draw deterministic.
 class ScriptedRandom final : public RandomSource {
 public:
-    explicit ScriptedRandom(std::vector<double> script = {0.0});
+    explicit ScriptedRandom(std::vector<double> script = { 0.0 });
     double next() override;
     void reseed() override { ++reseeds_; }
 

@@ -5,6 +5,7 @@
 #include "startup/prompts.h"
 #include "startup/record_file.h"
 #include "testbuilder/exam_record.h"
+#include "testbuilder/print_layout.h"
 
 #include <array>
 #include <cstdint>
@@ -106,6 +107,15 @@ public:
     /// the working file as Moodle XML, GIFT or a QTI 2.1 package.
     void exportForPlatform();
 
+    // ---- printing: the same options as the text export ----
+    /// The printed form of the test as the working file holds it; throws FileError.
+    PrintDocument printDocument() const;
+    /// "&Print Test...": the system's print dialog, then the printer.
+    void printTest(DocumentPrinter& printer);
+    /// "Export as PD&F...": asks for a file name (".pdf" added when it has no extension),
+    /// asks before replacing a file, and writes the PDF.
+    void exportPdf(DocumentPrinter& printer);
+
     // ---- the test-file list ----
     /// updatefilelist: the *.dsq files of the data folder, bare names, sorted by name.
     const std::vector<std::string>& updatefilelist();
@@ -142,6 +152,8 @@ private:
     void refresh();
 
     void saveAsRoutine();
+    /// Questions 1..QuestionCount as the working file holds them; throws FileError.
+    std::vector<QuestionRecord> storedQuestions() const;
     /// puttitle's write; throws FileError.
     void writeHeader();
     void fillCandidates(const DrugIndex& index);

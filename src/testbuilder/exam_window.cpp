@@ -1,6 +1,7 @@
 #include "testbuilder/exam_window.h"
 
 #include "shell/centreform.h"
+#include "shell/qt_print.h"
 #include "startup/app_state.h"
 #include "startup/cp1252.h"
 #include "startup/prompts.h"
@@ -168,6 +169,7 @@ public:
     void mnuop_Click(int entry);
     void numbquest_Click(int index);
     void tfop_Click(int index);
+    void mnuprint_Click(int index);
     void copy_Click(int index);
     void editField(int index, int field);
     void mnuch_Click();
@@ -230,6 +232,7 @@ public:
     std::array<QAction*, 6> numbquest {};
     std::array<QAction*, 5> tfop {};
     QAction* mnuexport = nullptr;
+    std::array<QAction*, 2> mnuprint {}; // "&Print Test...", "Export as PD&F..."
     QAction* mnuquit = nullptr;
     QAction* bar3 = nullptr;
     std::vector<QAction*> mnuop; // index 0 is the hidden template "0"
@@ -508,6 +511,9 @@ void ExamWindow::Impl::createMenus()
         tfop[i] = action(textfileoptions, QStringLiteral("tfop_%1").arg(i), includes[i]);
         tfop[i]->setCheckable(true);
     }
+    // Printing follows the text-file options; P and F are the File menu's free access keys.
+    mnuprint[0] = action(fileMenu, QStringLiteral("mnuprint_0"), "&Print Test...");
+    mnuprint[1] = action(fileMenu, QStringLiteral("mnuprint_1"), "Export as PD&F...");
 
     mnuexport = action(fileMenu, QStringLiteral("mnuexport"), "E&xport for Learning Platform...");
 
@@ -577,6 +583,8 @@ void ExamWindow::Impl::connectWidgets()
         QObject::connect(tfop[i], &QAction::triggered, &owner_, guard([this, i] { tfop_Click(i); }));
     QObject::connect(mnuexport, &QAction::triggered, &owner_,
         guard([this] { guarded([](ExamModel& model) { model.exportForPlatform(); }); }));
+    for (int i = 0; i < 2; ++i)
+        QObject::connect(mnuprint[i], &QAction::triggered, &owner_, guard([this, i] { mnuprint_Click(i); }));
     QObject::connect(mnuquit, &QAction::triggered, &owner_, guard([this] { owner_.close(); }));
     for (int i = 0; i < 3; ++i)
         QObject::connect(copy[i], &QAction::triggered, &owner_, guard([this, i] { copy_Click(i); }));
@@ -982,6 +990,17 @@ void ExamWindow::Impl::tfop_Click(int index)
 {
     guarded([index](ExamModel& model) { model.tfop_Click(index); });
     syncExportChecks();
+}
+
+void ExamWindow::Impl::mnuprint_Click(int index)
+{
+    QtDocumentPrinter printer(&owner_);
+    guarded([index, &printer](ExamModel& model) {
+        if (index == 0)
+            model.printTest(printer);
+        else
+            model.exportPdf(printer);
+    });
 }
 
 // Cut, Copy and paste act on the text field that has the focus, through the

@@ -1,4 +1,5 @@
 #include "testbuilder/exam_model.h"
+#include "testbuilder/print_layout.h"
 
 #include "startup/number_format.h"
 #include "startup/record_file.h"
@@ -8,26 +9,6 @@ namespace tb {
 namespace {
 
 constexpr const char* CRLF = "\r\n";
-
-// The numbering line of question n in a style 1..5; style 0 has none.
-std::string numberingLine(int style, int n)
-{
-    const std::string number = formatInt(n);
-    switch (style) {
-    case 1:
-        return "Question " + number + ".";
-    case 2:
-        return "Number " + number + ".";
-    case 3:
-        return "(" + number + ").";
-    case 4:
-        return "No " + number + ".";
-    case 5:
-        return number + ".";
-    default:
-        return {};
-    }
-}
 
 } // namespace
 
@@ -43,17 +24,21 @@ void ExamModel::tfop_Click(int index)
         includes_[static_cast<std::size_t>(index)] = !includes_[static_cast<std::size_t>(index)];
 }
 
-void ExamModel::saveastextfile(const std::filesystem::path& file)
+std::vector<QuestionRecord> ExamModel::storedQuestions() const
 {
     // The questions come from the working file as last stored, not from the fields.
     std::vector<QuestionRecord> records;
-    {
-        RecordFile in(workingPath(), TestRecordLength, RecordFile::Mode::Read);
-        std::string bytes;
-        for (long long r = 2; r <= questionCount_ + 1; ++r)
-            records.push_back(in.read(r, bytes) ? QuestionRecord::unpack(bytes) : QuestionRecord::unpack({}));
-        in.close();
-    }
+    RecordFile in(workingPath(), TestRecordLength, RecordFile::Mode::Read);
+    std::string bytes;
+    for (long long r = 2; r <= questionCount_ + 1; ++r)
+        records.push_back(in.read(r, bytes) ? QuestionRecord::unpack(bytes) : QuestionRecord::unpack({}));
+    in.close();
+    return records;
+}
+
+void ExamModel::saveastextfile(const std::filesystem::path& file)
+{
+    const std::vector<QuestionRecord> records = storedQuestions();
 
     std::string out;
     // "Write X": X and a line end. X may itself hold line breaks.

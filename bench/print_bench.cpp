@@ -1,0 +1,46 @@
+// Printing: a 99-question test with every section, from the working file to the bytes of its PDF.
+
+#include "bench_table.h"
+#include "bench_workspace.h"
+
+#include "shell/qt_print.h"
+#include "support/quiet_view.h"
+#include "testbuilder/exam_model.h"
+
+#include <QApplication>
+#include <QPageSize>
+
+#include <vector>
+
+namespace {
+
+void BM_PrintPdf99(benchmark::State& st)
+{
+    tb::bench::Workspace w;
+    tb::testing::QuietView view;
+    tb::ExamModel model(*w.state, w.prompts, view);
+    model.setSelectedCategories(std::vector<bool>(static_cast<std::size_t>(w.state->categories.CategoryCount), true));
+    model.createQuestions("99");
+    if (model.QuestionCount() != 99) {
+        st.SkipWithError("the test did not get 99 questions");
+        return;
+    }
+    for (auto _ : st) {
+        const std::string pdf = tb::renderPdf(model.printDocument(), QPageSize(QPageSize::A4));
+        benchmark::DoNotOptimize(pdf.data());
+    }
+    model.closeTest();
+}
+BENCHMARK(BM_PrintPdf99)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    using tb::bench::Row;
+    // No baseline: the figure is the time of one whole PDF against a budget of one second.
+    return tb::bench::runAndPrint(
+        argc, argv, { Row { "print: 99 questions, every section, to PDF", "BM_PrintPdf99", "", 1e6 } });
+}

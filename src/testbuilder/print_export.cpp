@@ -1,0 +1,80 @@
+#include "testbuilder/exam_model.h"
+
+#include "startup/cp1252.h"
+#include "startup/record_file.h"
+
+#include <exception>
+#include <system_error>
+
+namespace tb {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const PdfDialogTitle = "Export as PDF";
+const char* const PdfDialogFilter = "PDF File (pdf)|*.pdf|";
+
+} // namespace
+
+PrintDocument ExamModel::printDocument() const
+{
+    return buildPrintDocument(header_, storedQuestions(), numbering_, includes_);
+}
+
+void ExamModel::printTest(DocumentPrinter& printer)
+{
+    guarded([&] {
+        try {
+            printer.print(printDocument());
+        } catch (const std::exception& error) {
+            prompts_.message("The test could not be printed.\r\n\r\n" + toCp1252(error.what()), "");
+        }
+    });
+}
+
+void ExamModel::exportPdf(DocumentPrinter& printer)
+{
+    guarded([&] {
+        // The dialog gives the name as the file system spells it; messages show it as program text.
+        const std::string chosen = prompts_.saveFileName(PdfDialogTitle, PdfDialogFilter, 1);
+        const std::string trimmed = stripBlanks(chosen);
+        if (trimmed.empty())
+            return;
+        fs::path target(trimmed);
+        if (!target.has_extension() && target.has_filename())
+            target += ".pdf";
+        if (target.is_relative())
+            target = state_.dataFolder / target;
+        const std::string shown = toCp1252(target.filename().string());
+
+        auto failed = [&](const std::string& reason) {
+            prompts_.message("The file " + shown + " could not be written.\r\n\r\n" + reason, "");
+        };
+        std::error_code ec;
+        if (!target.has_filename() || fs::is_directory(target, ec)) {
+            failed("That name is a folder.");
+            return;
+        }
+        if (!fs::is_directory(target.parent_path(), ec)) {
+            failed("The folder " + toCp1252(target.parent_path().string()) + " does not exist.");
+            return;
+        }
+        if (fs::exists(target, ec)) {
+            state_.saveanswer = prompts_.askYesNo(
+                "The file " + shown + " already exists. Would you like to use this file", state_.saveanswer);
+            if (!state_.saveanswer)
+                return;
+        }
+        try {
+            const std::string bytes = printer.pdf(printDocument());
+            // Written whole to a scratch file and renamed over the old one, so a failure
+            // leaves an existing file as it was.
+            writeFileAtomically(target, bytes, faultHook_);
+        } catch (const std::exception& error) {
+            failed(toCp1252(error.what()));
+        }
+    });
+}
+
+} // namespace tb
