@@ -123,6 +123,24 @@ bool ExamModel::designatesWorkingFile(const std::string& name) const
         && sameFolder(a.parent_path(), b.parent_path());
 }
 
+// Another copy of the program may have the test as its working file: it is then neither
+// opened nor written here. Where no lock can be taken at all (a read-only folder, a drive
+// without locks) the test is used without one.
+LockFile ExamModel::lockTest(const fs::path& file) const
+{
+    LockFile lock;
+    if (!state_.lockWorkingFiles)
+        return lock;
+    // One lock file per test, whatever link or spelling of its folder led to it.
+    std::error_code ec;
+    fs::path real = fs::weakly_canonical(file, ec);
+    if (ec)
+        real = file;
+    if (lock.acquire(testLockPath(real), currentHolder()) == LockFile::Outcome::Held)
+        throw FileError(file.string(), testInUseMessage(file, lock.holder()));
+    return lock;
+}
+
 // ---- the header ----
 
 void ExamModel::puttitle()
@@ -199,6 +217,8 @@ void ExamModel::openfile(const std::string& name)
     // The file is measured and its header read before anything of the shown test is
     // replaced, so a file that is no test leaves the window as it was.
     const fs::path path = resolve(name);
+    const bool reopened = designatesWorkingFile(name);
+    LockFile lock = reopened ? LockFile {} : lockTest(path);
     dropMirror();
     // Measured first, so that a huge file is refused before it is read.
     std::error_code ec;
@@ -220,6 +240,8 @@ void ExamModel::openfile(const std::string& name)
 
     header_ = TestHeader::unpack(std::string_view(bytes).substr(0, TestRecordLength));
     workingFile_ = name;
+    if (!reopened)
+        workingLock_ = std::move(lock);
     mirrorBytes_ = std::move(bytes);
     mirrorName_ = workingFile_;
     mirrorValid_ = true;
@@ -260,7 +282,7 @@ void ExamModel::saveAsRoutine()
     const std::string name = stripBlanks(chosen);
     // A "?" stands for a letter Windows-1252 lacks (the dialog's name arrives as that text);
     // neither it nor "*" belongs in a file name, and saving under it would make another file.
-    if (name.empty() || name.find_first_of("?*") != std::string::npos) {
+    if (name.empty() || name.find_first_of("?*") != std::string::npos || isLockFileName(name)) {
         prompts_.message(IllegalSaveName, "");
         return;
     }
@@ -272,6 +294,13 @@ void ExamModel::saveAsRoutine()
     std::error_code ec;
     if (fs::is_directory(target, ec) || target.filename().empty() || !fs::is_directory(target.parent_path(), ec)) {
         prompts_.message(IllegalSaveName, "");
+        return;
+    }
+    LockFile targetLock;
+    try {
+        targetLock = lockTest(target);
+    } catch (const FileError& error) {
+        prompts_.message(withReason(IllegalSaveName, error), "");
         return;
     }
     if (fs::exists(target, ec)) {
@@ -296,6 +325,7 @@ void ExamModel::saveAsRoutine()
     refresh();
     try {
         savefile();
+        workingLock_ = std::move(targetLock);
     } catch (const FileError& error) {
         prompts_.message(withReason("An error 0 on line " + formatInt(error.line()) + " was detected.", error), "");
     } catch (const std::system_error& error) {
@@ -339,6 +369,8 @@ void ExamModel::newTest()
     guarded([&] {
         keepShownEdits();
         savetruefalse();
+        if (workingFile_ != NewTestFileName)
+            workingLock_ = lockTest(resolve(NewTestFileName));
         recordBuffer_ = QuestionRecord {};
         workingFile_ = saveTarget_ = NewTestFileName;
         questionCount_ = currentQuestion_ = 1;
@@ -361,11 +393,14 @@ void ExamModel::closeTest()
     guarded([&] { savetruefalse(); });
     guarded([&] {
         const fs::path scratch = state_.dataFolder / NewTestFileName;
+        if (workingFile_ != NewTestFileName)
+            workingLock_ = lockTest(scratch);
         std::error_code ec;
         if (fs::exists(scratch, ec) && !fs::remove(scratch, ec) && ec)
             throw FileError(scratch.string(),
                 "The file \"" + std::string(NewTestFileName) + "\" could not be deleted: " + ec.message() + ".");
     });
+    workingLock_.release();
 }
 
 // ---- the test-file list ----

@@ -73,7 +73,10 @@ ExamModel::ExamModel(AppState& state, Prompts& prompts, ExamView& view)
     header_.MenuListed = state_.lastMenuListed;
     selectedCategories_.assign(static_cast<std::size_t>(std::max(0, state_.categories.CategoryCount)), true);
     recordBuffer_ = QuestionRecord {};
-    guarded([&] { puttitle(); });
+    guarded([&] {
+        workingLock_ = lockTest(workingPath());
+        puttitle();
+    });
     view_.setTitleLabel(stripBlanks(header_.TestTitle));
     refresh();
 }

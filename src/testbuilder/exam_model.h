@@ -1,10 +1,11 @@
 #pragma once
 
 #include "questions/generated_question.h"
-#include "testbuilder/exam_record.h"
 #include "startup/app_state.h"
+#include "startup/folder_lock.h"
 #include "startup/prompts.h"
 #include "startup/record_file.h"
+#include "testbuilder/exam_record.h"
 
 #include <array>
 #include <cstdint>
@@ -149,6 +150,9 @@ private:
     /// The record bytes putfile stores for the three fields as they stand.
     void packShownFields(std::string& out) const;
     bool designatesWorkingFile(const std::string& name) const;
+    /// The lock of a test about to become the working file; throws FileError naming the
+    /// file and its holder when another copy of the program has it.
+    LockFile lockTest(const std::filesystem::path& file) const;
     /// Runs one command; whatever it throws becomes a message to the teacher.
     void guarded(const std::function<void()>& command);
 
@@ -190,6 +194,7 @@ private:
         cleanQuestion_ = 0;
     }
     FaultHook* faultHook_ = nullptr;
+    LockFile workingLock_; // held while WorkingFile is this model's
 };
 
 } // namespace tb
