@@ -229,6 +229,10 @@ LockFile::Outcome LockFile::attempt(const LockHolder& me, bool& retry)
             return Outcome::Held;
         }
         ::close(fd);
+        if (error == ESTALE) { // removed on the server by its holder after the open
+            retry = true;
+            return Outcome::Unavailable;
+        }
         return refuse("the drive does not support locks (" + systemReason(error) + ")");
     }
     // The holder removes its file before it lets the lock go: a lock taken on a file that
