@@ -3,6 +3,7 @@
 #include "shell/tool_icons.h"
 #include "startup/app_state.h"
 #include "startup/cp1252.h"
+#include "startup/folder_lock.h"
 #include "startup/startup_loader.h"
 
 #include <QApplication>
@@ -87,6 +88,16 @@ int main(int argc, char** argv)
         // Every file of the program lives in the folder it was started in.
         tb::AppState state(std::make_unique<tb::ProductionRandom>(), std::filesystem::current_path());
         tb::QtPrompts prompts(state.dataFolder);
+
+        // One copy of the program per folder: the lock is taken before any file of the folder
+        // is read or written, and held until the program ends.
+        tb::LockFile folderLock;
+        const tb::FolderLockVerdict verdict = tb::lockFolder(folderLock, state.dataFolder);
+        if (!verdict.message.empty())
+            prompts.message(verdict.message, "");
+        if (!verdict.proceed)
+            return 1;
+        state.lockWorkingFiles = true;
 
         tb::StartWindow start(state, prompts);
         start.show();

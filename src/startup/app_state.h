@@ -18,8 +18,8 @@ namespace tb {
 /// entry 0 stays 0.
 struct DrugIndex {
     std::int16_t count = 0;
-    std::vector<std::int16_t> record = {0};
-    std::vector<std::int16_t> category = {0};
+    std::vector<std::int16_t> record = { 0 };
+    std::vector<std::int16_t> category = { 0 };
 };
 
 /// The most categories the category tables hold.
@@ -29,7 +29,7 @@ inline constexpr int MaxCategories = 50;
 struct CategoryTables {
     int CategoryCount = 0;
     std::array<std::string, MaxCategories + 1> CategoryName; // each exactly 20 characters
-    std::array<std::int16_t, MaxCategories + 1> CategoryCode{};
+    std::array<std::int16_t, MaxCategories + 1> CategoryCode {};
 };
 
 /// A category name fitted to 20 characters: cut, or padded with blanks.
@@ -47,8 +47,10 @@ struct RepeatHistory {
 /// Everything the program shares between its parts, created once at start-up.
 struct AppState {
     explicit AppState(std::unique_ptr<RandomSource> randomSource = std::make_unique<ProductionRandom>(),
-                      std::filesystem::path folder = ".")
-        : tables(makeUnitTables()), random(std::move(randomSource)), dataFolder(std::move(folder))
+        std::filesystem::path folder = ".")
+        : tables(makeUnitTables())
+        , random(std::move(randomSource))
+        , dataFolder(std::move(folder))
     {
     }
 
@@ -57,7 +59,7 @@ struct AppState {
     DrugIndex TabletIndex;
     DrugIndex FluidIndex;
     CategoryTables categories;
-    std::vector<std::int16_t> CandidateRecords = {0}; // 0 .. max(index counts)
+    std::vector<std::int16_t> CandidateRecords = { 0 }; // 0 .. max(index counts)
     int CandidateCount = 0;
     RepeatHistory repeatHistory;
     std::unique_ptr<RandomSource> random;
@@ -68,6 +70,9 @@ struct AppState {
     /// The "include in the student menu" flag of the last test the test window held:
     /// a new test at the window's next opening starts with it.
     int lastMenuListed = 0;
+    /// Whether the test window locks its working file against other copies of the program
+    /// (start-up turns it on once it has dealt with the folder's lock).
+    bool lockWorkingFiles = false;
 
     RandomSource& rng() { return *random; }
 };

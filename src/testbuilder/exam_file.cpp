@@ -92,6 +92,35 @@ bool ExamModel::designatesWorkingFile(const std::string& name) const
         && sameFolder(a.parent_path(), b.parent_path());
 }
 
+// Another copy of the program may have the test as its working file: it is then neither
+// opened nor written here. Where no lock can be taken at all (a read-only folder, a drive
+// without locks) the test is used without one.
+namespace {
+
+// A test that another copy of the program holds: not an illegal name, so the teacher is told
+// who holds it in the message itself.
+class TestInUse final : public FileError {
+public:
+    using FileError::FileError;
+};
+
+} // namespace
+
+LockFile ExamModel::lockTest(const fs::path& file) const
+{
+    LockFile lock;
+    if (!state_.lockWorkingFiles)
+        return lock;
+    // One lock file per test, whatever link or spelling of its folder led to it.
+    std::error_code ec;
+    fs::path real = fs::weakly_canonical(file, ec);
+    if (ec)
+        real = file;
+    if (lock.acquire(testLockPath(real), currentHolder()) == LockFile::Outcome::Held)
+        throw TestInUse(file.string(), testInUseMessage(file, lock.holder()));
+    return lock;
+}
+
 // ---- the header ----
 
 void ExamModel::puttitle()
@@ -143,6 +172,9 @@ void ExamModel::openTest()
         }
         try {
             openfile(name);
+        } catch (const TestInUse& error) {
+            prompts_.message(reasonOf(error), "");
+            return;
         } catch (const std::exception& error) {
             prompts_.message(IllegalOpenName, "", reasonOf(error));
             return;
@@ -158,6 +190,9 @@ void ExamModel::openListedTest(int entry)
             return;
         try {
             openfile(fileList_[static_cast<std::size_t>(entry - 1)]);
+        } catch (const TestInUse& error) {
+            prompts_.message(reasonOf(error), "");
+            return;
         } catch (const std::exception& error) {
             prompts_.message(IllegalOpenName, "", reasonOf(error));
         }
@@ -172,6 +207,8 @@ void ExamModel::openfile(const std::string& name)
     // The file is measured and its header read before anything of the shown test is
     // replaced, so a file that is no test leaves the window as it was.
     const fs::path path = resolve(name);
+    const bool reopened = designatesWorkingFile(name);
+    LockFile lock = reopened ? LockFile {} : lockTest(path);
     // Measured first, so that a huge file is refused before it is read.
     std::error_code ec;
     const auto size = fs::file_size(path, ec);
@@ -192,6 +229,8 @@ void ExamModel::openfile(const std::string& name)
 
     header_ = TestHeader::unpack(std::string_view(bytes).substr(0, TestRecordLength));
     workingFile_ = name;
+    if (!reopened)
+        workingLock_ = std::move(lock);
     view_.setTitleLabel(header_.TestTitle);
     // A trailing partial record is no question; a file with only its header opens as
     // one blank question.
@@ -229,7 +268,7 @@ void ExamModel::saveAsRoutine()
     std::string name = stripBlanks(chosen);
     // A "?" stands for a letter Windows-1252 lacks (the dialog's name arrives as that text);
     // neither it nor "*" belongs in a file name, and saving under it would make another file.
-    if (name.empty() || name.find_first_of("?*") != std::string::npos) {
+    if (name.empty() || name.find_first_of("?*") != std::string::npos || isLockFileName(name)) {
         prompts_.message(IllegalSaveName, "");
         return;
     }
@@ -245,6 +284,13 @@ void ExamModel::saveAsRoutine()
     std::error_code ec;
     if (fs::is_directory(target, ec) || target.filename().empty() || !fs::is_directory(target.parent_path(), ec)) {
         prompts_.message(IllegalSaveName, "");
+        return;
+    }
+    LockFile targetLock;
+    try {
+        targetLock = lockTest(target);
+    } catch (const FileError& error) {
+        prompts_.message(reasonOf(error), "");
         return;
     }
     if (fs::exists(target, ec)) {
@@ -269,6 +315,7 @@ void ExamModel::saveAsRoutine()
     refresh();
     try {
         savefile();
+        workingLock_ = std::move(targetLock);
     } catch (const FileError& error) {
         prompts_.message(errorOnLine(error.code(), error.line()), "", reasonOf(error));
     } catch (const std::system_error& error) {
@@ -310,6 +357,8 @@ void ExamModel::newTest()
     guarded([&] {
         keepShownEdits();
         savetruefalse();
+        if (workingFile_ != NewTestFileName)
+            workingLock_ = lockTest(resolve(NewTestFileName));
         recordBuffer_ = QuestionRecord {};
         workingFile_ = saveTarget_ = NewTestFileName;
         questionCount_ = currentQuestion_ = 1;
@@ -331,11 +380,14 @@ void ExamModel::closeTest()
     guarded([&] { savetruefalse(); });
     guarded([&] {
         const fs::path scratch = state_.dataFolder / NewTestFileName;
+        if (workingFile_ != NewTestFileName)
+            workingLock_ = lockTest(scratch);
         std::error_code ec;
         if (fs::exists(scratch, ec) && !fs::remove(scratch, ec) && ec)
             throw FileError(scratch.string(),
                 "The file \"" + std::string(NewTestFileName) + "\" could not be deleted: " + ec.message() + ".");
     });
+    workingLock_.release();
 }
 
 // ---- the test-file list ----

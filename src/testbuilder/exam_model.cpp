@@ -74,7 +74,10 @@ ExamModel::ExamModel(AppState& state, Prompts& prompts, ExamView& view)
     header_.MenuListed = state_.lastMenuListed;
     selectedCategories_.assign(static_cast<std::size_t>(std::max(0, state_.categories.CategoryCount)), true);
     recordBuffer_ = QuestionRecord {};
-    guarded([&] { startWorkingFile(); });
+    guarded([&] {
+        workingLock_ = lockTest(workingPath());
+        startWorkingFile();
+    });
     view_.setTitleLabel(stripBlanks(header_.TestTitle));
     refresh();
 }

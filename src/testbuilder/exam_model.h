@@ -2,6 +2,7 @@
 
 #include "questions/generated_question.h"
 #include "startup/app_state.h"
+#include "startup/folder_lock.h"
 #include "startup/prompts.h"
 #include "startup/record_file.h"
 #include "testbuilder/exam_record.h"
@@ -166,6 +167,9 @@ private:
     /// Writes the header of a new test as the whole working file.
     void startWorkingFile();
     bool designatesWorkingFile(const std::string& name) const;
+    /// The lock of a test about to become the working file; throws FileError naming the
+    /// file and its holder when another copy of the program has it.
+    LockFile lockTest(const std::filesystem::path& file) const;
     /// Runs one command; whatever it throws becomes a message to the teacher.
     void guarded(const std::function<void()>& command);
 
@@ -190,6 +194,7 @@ private:
     std::string lastDialogName_;
     GeneratedQuestion lastGenerated_;
     FaultHook* faultHook_ = nullptr;
+    LockFile workingLock_; // held while WorkingFile is this model's
 };
 
 } // namespace tb
