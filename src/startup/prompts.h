@@ -10,8 +10,12 @@ class Prompts {
 public:
     virtual ~Prompts() = default;
 
-    /// A message box with an OK button. An empty title means the program's own.
+    /// A message box with an OK button that reports a problem. An empty title means the
+    /// program's own.
     virtual void message(const std::string& text, const std::string& title) = 0;
+
+    /// A message box with an OK button that reports no problem, only news.
+    virtual void notice(const std::string& text, const std::string& title) { message(text, title); }
 
     /// The yes/no question of Frmsave: the text goes into its label `Label1`.
     /// Returns the answer; closing the window without an answer returns `previous`.
