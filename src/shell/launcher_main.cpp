@@ -114,7 +114,7 @@ int launch(int argc, char** argv)
             if (!fs::is_directory(*picked))
                 throw tb::FileError(picked->string(), "\"" + picked->string() + "\" is not a folder.");
             // The folder was just chosen, so it is there: a new one gets the sample drug database.
-            if (tb::seedFolder(*picked, sample))
+            if (tb::seedFolder(*picked, sample) && argc == 2)
                 report("The folder \"" + picked->string()
                         + "\" held no drug database, so the sample drug database was copied into it.",
                     false);
