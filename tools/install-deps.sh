@@ -5,9 +5,11 @@
 #   tools/install-deps.sh --fuzz   the same plus clang 14 and its fuzzing runtime
 set -e
 
-# libgl-dev and the fonts let the Qt window tests run on the offscreen platform.
+# libgl-dev and the fonts let the Qt window tests run on the offscreen platform; the desktop
+# file tools check the installed menu entry and metainfo; dpkg-dev and file make the Debian
+# package with its library dependencies, and lintian checks it.
 PACKAGES="cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev \
-fonts-dejavu-core"
+fonts-dejavu-core desktop-file-utils appstream dpkg-dev file lintian"
 if [ "$1" = "--fuzz" ]; then
     PACKAGES="$PACKAGES clang-14 libclang-rt-14-dev"
 fi
