@@ -9,7 +9,7 @@ DEMO ?= demo
 BUILD_DIR := $(abspath $(BUILD))
 SAMPLE_FILES := MXDBASE.FIL mxdbs1.idx mxdbs2.idx mxcat.idx
 
-.PHONY: run test test-asan fuzz bench build deps clean
+.PHONY: run test test-asan fuzz bench build deps clean install package
 
 deps:
 	@./tools/install-deps.sh
@@ -29,6 +29,17 @@ run: build
 	    for f in $(SAMPLE_FILES); do cp $(BUILD_DIR)/sample/$$f $(DEMO)/ || exit 1; done; \
 	fi
 	cd $(DEMO) && $(BUILD_DIR)/src/tutorbench
+
+# Installs the program, its launcher, menu entry, icon and sample drug database under PREFIX
+# (DESTDIR=<folder> installs into a scratch root instead).
+PREFIX ?= /usr/local
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package tutorbench_<version>_<arch>.deb, written into $(BUILD)/.
+package: build
+	cd $(BUILD) && cpack -G DEB
+	@ls $(BUILD)/tutorbench_*.deb
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)

@@ -7,9 +7,11 @@
 set -e
 
 # libgl-dev and the fonts let the Qt window tests run on the offscreen platform; the print tests read
-# the PDFs back with poppler-utils' pdftotext.
+# the PDFs back with poppler-utils' pdftotext; the desktop file tools check the installed menu entry
+# and metainfo; dpkg-dev and file make the Debian package with its library dependencies, and lintian
+# checks it.
 PACKAGES="cmake make g++ pkg-config qt6-base-dev libpugixml-dev libzip-dev libgl-dev libgtest-dev libgmock-dev \
-libbenchmark-dev fonts-dejavu-core poppler-utils"
+libbenchmark-dev fonts-dejavu-core poppler-utils desktop-file-utils appstream dpkg-dev file lintian"
 if [ "$1" = "--fuzz" ]; then
     PACKAGES="$PACKAGES clang-14 libclang-rt-14-dev"
 fi

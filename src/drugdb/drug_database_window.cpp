@@ -255,7 +255,15 @@ void DrugDatabaseWindow::createWidgets()
         rows->addWidget(Label6_[i], i + 1, 4);
         rows->addWidget(noof_[i], i + 1, 5);
         rows->addWidget(Label11_[i], i + 1, 6);
+        // A hidden "Half?" box or volume keeps its room, so that the columns stand still
+        // whatever forms the record has.
+        for (QWidget* w : std::initializer_list<QWidget*> { Check1_[i], Label6_[i], noof_[i], Label11_[i] }) {
+            QSizePolicy policy = w->sizePolicy();
+            policy.setRetainSizeWhenHidden(true);
+            w->setSizePolicy(policy);
+        }
     }
+    rows->setColumnStretch(7, 1);
 
     auto* category = new QHBoxLayout;
     category->addWidget(Label12_);

@@ -272,7 +272,7 @@ void DrugEditor::newcategory()
     }
     screen.Cbcategory = name;
     screen.categoryItems.push_back(name);
-    prompts_.message(NewCategoryMessage, EditorTitle);
+    prompts_.notice(NewCategoryMessage, EditorTitle);
 }
 
 bool DrugEditor::ischanged() const

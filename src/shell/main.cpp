@@ -84,6 +84,8 @@ int main(int argc, char** argv)
         GuardedApplication app(argc, argv);
         QApplication::setApplicationName(QString::fromLatin1(tb::ProgramTitle));
         QApplication::setWindowIcon(tb::programIcon());
+        // Lets the desktop match the windows to the installed menu entry and its icon.
+        QGuiApplication::setDesktopFileName(QStringLiteral("org.dosarion.TutorBench"));
 
         // Every file of the program lives in the folder it was started in.
         tb::AppState state(std::make_unique<tb::ProductionRandom>(), std::filesystem::current_path());
@@ -103,7 +105,7 @@ int main(int argc, char** argv)
         start.show();
 
         if (const auto problem = tb::loadStartupFiles(state)) {
-            prompts.message(problem->message, "");
+            prompts.fatal(problem->message, "");
             return 1;
         }
         return app.exec();

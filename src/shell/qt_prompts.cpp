@@ -63,8 +63,24 @@ QtPrompts::QtPrompts(std::filesystem::path startFolder)
 
 void QtPrompts::message(const std::string& text, const std::string& title, const std::string& details)
 {
-    QMessageBox box(QMessageBox::Information, title.empty() ? QString::fromLatin1(ProgramTitle) : fromProgram(title),
-        fromProgram(text), QMessageBox::Ok, dialogParent());
+    show(QMessageBox::Warning, text, title, details);
+}
+
+void QtPrompts::notice(const std::string& text, const std::string& title)
+{
+    show(QMessageBox::Information, text, title);
+}
+
+void QtPrompts::fatal(const std::string& text, const std::string& title)
+{
+    show(QMessageBox::Critical, text, title);
+}
+
+void QtPrompts::show(int icon, const std::string& text, const std::string& title, const std::string& details)
+{
+    QMessageBox box(static_cast<QMessageBox::Icon>(icon),
+        title.empty() ? QString::fromLatin1(ProgramTitle) : fromProgram(title), fromProgram(text), QMessageBox::Ok,
+        dialogParent());
     box.setTextFormat(Qt::PlainText);
     if (!details.empty())
         box.setDetailedText(fromProgram(details));

@@ -26,7 +26,11 @@ public:
     /// `startFolder` is where the file dialogs open: the program's data folder.
     explicit QtPrompts(std::filesystem::path startFolder);
 
+    /// Problems show the warning icon, news the information icon.
     void message(const std::string& text, const std::string& title, const std::string& details = {}) override;
+    void notice(const std::string& text, const std::string& title) override;
+    /// A problem the program cannot go on after, with the error icon.
+    void fatal(const std::string& text, const std::string& title);
     bool askYesNo(const std::string& text, bool previous) override;
     /// `filterIndex` counts from 1, as the filter's pairs are numbered; 0 also means the first.
     /// The chosen name is a full path in the file system's own encoding, as std::filesystem
@@ -41,6 +45,7 @@ public:
     void setClipboardText(const std::string& text) override;
 
 private:
+    void show(int icon, const std::string& text, const std::string& title, const std::string& details = {});
     std::string fileName(
         bool save, const std::string& title, const std::string& filter, int filterIndex, int* selectedIndex = nullptr);
 

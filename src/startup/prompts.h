@@ -15,6 +15,9 @@ public:
     /// exact text and keeps the details behind a button the teacher presses when wanted.
     virtual void message(const std::string& text, const std::string& title, const std::string& details = {}) = 0;
 
+    /// A message box with an OK button that reports no problem, only news.
+    virtual void notice(const std::string& text, const std::string& title) { message(text, title); }
+
     /// The yes/no question of Frmsave: the text goes into its label `Label1`.
     /// Returns the answer; closing the window without an answer returns `previous`.
     virtual bool askYesNo(const std::string& text, bool previous) = 0;

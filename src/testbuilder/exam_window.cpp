@@ -112,6 +112,9 @@ public:
     {
     }
     void setFitter(Fitter fitter) { fitter_ = std::move(fitter); }
+    /// The size asked for where the screen has room; the minimum size can be far smaller.
+    void setPreferredSize(QSize size) { preferred_ = size; }
+    QSize sizeHint() const override { return preferred_.isValid() ? preferred_ : QPlainTextEdit::sizeHint(); }
 
 protected:
     void insertFromMimeData(const QMimeData* source) override
@@ -125,6 +128,7 @@ protected:
 
 private:
     Fitter fitter_;
+    QSize preferred_;
 };
 
 constexpr int FieldCount = 4; // three editing fields and the count box
@@ -309,8 +313,11 @@ void ExamWindow::Impl::createWidgets()
     const int lineHeight = QFontMetrics(fixed).lineSpacing();
     const int fieldWidth = column * 118 + 2 * Txtquestion[1]->frameWidth()
         + owner_.style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 12;
-    Txtquestion[0]->setMinimumSize(fieldWidth, lineHeight * 7 + 12);
-    Txtquestion[1]->setMinimumSize(fieldWidth, lineHeight * 26 + 12);
+    Txtquestion[0]->setPreferredSize(QSize(fieldWidth, lineHeight * 7 + 12));
+    Txtquestion[1]->setPreferredSize(QSize(fieldWidth, lineHeight * 26 + 12));
+    // On a small screen the fields shrink before anything is cut.
+    Txtquestion[0]->setMinimumSize(fieldWidth / 2, lineHeight * 3 + 12);
+    Txtquestion[1]->setMinimumSize(fieldWidth / 2, lineHeight * 6 + 12);
 
     txtanswer = new QLineEdit(central);
     txtanswer->setObjectName(QStringLiteral("txtanswer"));
@@ -596,7 +603,8 @@ void ExamWindow::Impl::connectWidgets()
 // and fills the category list around it.
 void ExamWindow::Impl::load()
 {
-    owner_.resize(owner_.sizeHint());
+    // The room the screen has, less a frame and a title bar.
+    owner_.resize(owner_.sizeHint().boundedTo(owner_.screen()->availableGeometry().size() - QSize(8, 40)));
     centreform(owner_);
 
     try {

@@ -46,6 +46,47 @@ private slots:
         QTEST(prompts.askYesNo(text, previous), "expected");
         QCOMPARE(shown, QString::fromStdString(text));
     }
+
+    // Problems carry the warning or error icon, news the information icon; a box
+    // without a title of its own carries the program's.
+    void messageBoxes_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<int>("icon");
+        QTest::addColumn<QString>("shownTitle");
+        QTest::newRow("problem, program title") << 0 << QString() << int(QMessageBox::Warning) << "Tutor Bench";
+        QTest::newRow("problem, own title") << 0 << "Drug Databas" << int(QMessageBox::Warning) << "Drug Databas";
+        QTest::newRow("news") << 1 << "Drug Database" << int(QMessageBox::Information) << "Drug Database";
+        QTest::newRow("fatal") << 2 << QString() << int(QMessageBox::Critical) << "Tutor Bench";
+    }
+
+    void messageBoxes()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, title);
+        tb::testing::TempFolder folder;
+        tb::QtPrompts prompts(folder.path());
+        int icon = -1;
+        QString shownTitle;
+        QTimer::singleShot(0, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            icon = box->icon();
+            shownTitle = box->windowTitle();
+            box->accept();
+        });
+        const std::string text = "A drug title must be entered!";
+        if (kind == 0)
+            prompts.message(text, title.toStdString());
+        else if (kind == 1)
+            prompts.notice(text, title.toStdString());
+        else
+            prompts.fatal(text, title.toStdString());
+        QTEST(icon, "icon");
+        QTEST(shownTitle, "shownTitle");
+    }
 };
 
 QTEST_MAIN(SaveDialogTest)

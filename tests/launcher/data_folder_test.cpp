@@ -1,0 +1,144 @@
+#include "launcher/data_folder.h"
+
+#include "startup/file_error.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+namespace tb {
+namespace {
+
+using testing::TempFolder;
+namespace fs = std::filesystem;
+
+struct XdgCase {
+    const char* name;
+    LauncherEnvironment env;
+    const char* configFile;
+    const char* dataFolder;
+};
+
+class XdgFolders : public ::testing::TestWithParam<XdgCase> { };
+
+TEST_P(XdgFolders, FollowTheBaseDirectoryRules)
+{
+    EXPECT_EQ(chosenFolderFile(GetParam().env), fs::path(GetParam().configFile));
+    EXPECT_EQ(defaultDataFolder(GetParam().env), fs::path(GetParam().dataFolder));
+}
+
+INSTANTIATE_TEST_SUITE_P(Launcher, XdgFolders,
+    ::testing::Values(XdgCase { "Defaults", { "/home/t", "", "" }, "/home/t/.config/tutorbench/data-folder",
+                          "/home/t/.local/share/tutorbench" },
+        XdgCase { "SetVariables", { "/home/t", "/srv/data", "/etc/t" }, "/etc/t/tutorbench/data-folder",
+            "/srv/data/tutorbench" },
+        // A relative value is not a base directory and is ignored.
+        XdgCase { "RelativeVariablesIgnored", { "/home/t", "data", "conf" }, "/home/t/.config/tutorbench/data-folder",
+            "/home/t/.local/share/tutorbench" }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(XdgFoldersWithoutHome, AreReported)
+{
+    EXPECT_THROW(defaultDataFolder({ "", "", "" }), FileError);
+    EXPECT_EQ(defaultDataFolder({ "", "/srv/data", "" }), fs::path("/srv/data/tutorbench"));
+}
+
+struct ChoiceCase {
+    const char* name;
+    std::string bytes;
+    const char* folder; // "" when the file names none; nullptr when it is refused
+};
+
+class ChosenFolderFile : public ::testing::TestWithParam<ChoiceCase> { };
+
+TEST_P(ChosenFolderFile, ReadsOneAbsolutePath)
+{
+    TempFolder dir;
+    dir.write("data-folder", GetParam().bytes);
+    if (!GetParam().folder) {
+        EXPECT_THROW(readChosenFolder(dir / "data-folder"), FileError);
+        return;
+    }
+    const auto folder = readChosenFolder(dir / "data-folder");
+    EXPECT_EQ(folder.value_or(""), fs::path(GetParam().folder));
+}
+
+INSTANTIATE_TEST_SUITE_P(Launcher, ChosenFolderFile,
+    ::testing::Values(ChoiceCase { "PlainLine", "/mnt/school/dosage\n", "/mnt/school/dosage" },
+        ChoiceCase { "CrLfAndBlanks", "  /mnt/school drive/dosage \r\nsecond line\r\n", "/mnt/school drive/dosage" },
+        ChoiceCase { "NoLineEnd", "/srv/t", "/srv/t" }, ChoiceCase { "Empty", "", "" },
+        ChoiceCase { "BlankLine", " \n", "" }, ChoiceCase { "Relative", "school/dosage\n", nullptr },
+        ChoiceCase { "TooLong", "/" + std::string(5000, 'a'), nullptr }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ChosenFolder, MissingFileNamesNoneAndWriteReadsBack)
+{
+    TempFolder dir;
+    const fs::path file = dir / "config/tutorbench/data-folder";
+    EXPECT_FALSE(readChosenFolder(file).has_value());
+    writeChosenFolder(file, "/mnt/Prüfungen/dosage");
+    EXPECT_EQ(readChosenFolder(file).value_or(""), fs::path("/mnt/Prüfungen/dosage"));
+    EXPECT_THROW(writeChosenFolder(file, "relative/folder"), FileError);
+    EXPECT_THROW(readChosenFolder(dir.path()), FileError);
+}
+
+TEST(SeedFolder, CopiesTheSampleOnceAndNeverOverwrites)
+{
+    TempFolder folder;
+    EXPECT_TRUE(seedFolder(folder.path(), TB_SAMPLE_DIR));
+    TempFolder sample;
+    sample.copySampleDatabase(TB_SAMPLE_DIR);
+    for (const char* name : { "MXDBASE.FIL", "mxdbs1.idx", "mxdbs2.idx", "mxcat.idx" })
+        EXPECT_EQ(folder.read(name), sample.read(name)) << name;
+
+    // A folder with a drug data file of its own, in any letter case, is left alone.
+    TempFolder own;
+    own.write("mxdbase.fil", "own records");
+    EXPECT_FALSE(seedFolder(own.path(), TB_SAMPLE_DIR));
+    EXPECT_FALSE(fs::exists(own / "mxdbs1.idx"));
+    EXPECT_EQ(own.read("mxdbase.fil"), "own records");
+}
+
+TEST(SeedFolder, CompletesASeedingCutShortWithoutTouchingWhatIsThere)
+{
+    TempFolder folder;
+    folder.write("MXDBS1.IDX", "kept");
+    EXPECT_TRUE(seedFolder(folder.path(), TB_SAMPLE_DIR));
+    EXPECT_EQ(folder.read("MXDBS1.IDX"), "kept");
+    EXPECT_FALSE(fs::exists(folder / "mxdbs1.idx"));
+    EXPECT_TRUE(holdsDrugDatabase(folder.path()));
+}
+
+TEST(SeedFolder, MissingSampleIsReportedByName)
+{
+    TempFolder folder;
+    try {
+        seedFolder(folder.path(), folder / "no-sample");
+        FAIL() << "no error";
+    } catch (const FileError& e) {
+        EXPECT_NE(std::string(e.what()).find("no-sample"), std::string::npos) << e.what();
+    }
+}
+
+TEST(PrepareDataFolder, DefaultIsCreatedAndSeededChosenMustExist)
+{
+    TempFolder home;
+    const LauncherEnvironment env { home.path().string(), "", "" };
+    const fs::path folder = prepareDataFolder(env, TB_SAMPLE_DIR);
+    EXPECT_EQ(folder, home / ".local/share/tutorbench");
+    EXPECT_TRUE(holdsDrugDatabase(folder));
+
+    writeChosenFolder(chosenFolderFile(env), home / "shared");
+    try {
+        prepareDataFolder(env, TB_SAMPLE_DIR);
+        FAIL() << "an unreachable chosen folder was accepted";
+    } catch (const FileError& e) {
+        EXPECT_NE(std::string(e.what()).find((home / "shared").string()), std::string::npos) << e.what();
+    }
+    // The chosen folder is used as it is: an empty mount point is not filled with the sample.
+    fs::create_directory(home / "shared");
+    EXPECT_EQ(prepareDataFolder(env, TB_SAMPLE_DIR), home / "shared");
+    EXPECT_FALSE(holdsDrugDatabase(home / "shared"));
+}
+
+} // namespace
+} // namespace tb

@@ -1,0 +1,78 @@
+#!/bin/sh
+# Installs Tutor Bench into a scratch root, checks the desktop entry and the metainfo, and
+# starts the installed launcher for a teacher with a fresh home on the offscreen platform.
+#   install_test.sh <build folder>
+set -eu
+build=$(cd "$1" && pwd)
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/tutorbench-install.XXXXXX")
+pid=
+cleanup() {
+    if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    [ -f "$scratch/log" ] && sed 's/^/  program: /' "$scratch/log" >&2
+    exit 1
+}
+
+root=$scratch/root
+DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
+desktop-file-validate "$root/usr/share/applications/org.dosarion.TutorBench.desktop" || fail "desktop entry"
+appstreamcli validate --no-net "$root/usr/share/metainfo/org.dosarion.TutorBench.metainfo.xml" || fail "metainfo"
+sample=$root/usr/share/tutorbench/sample
+program=$root/usr/lib/tutorbench/tutorbench
+
+# A teacher with nothing set up yet, and no desktop.
+mkdir -m 700 "$scratch/run"
+cd /
+teacher() {
+    env -i PATH="$PATH" HOME="$scratch/home" XDG_DATA_HOME="$scratch/data" XDG_CONFIG_HOME="$scratch/config" \
+        XDG_RUNTIME_DIR="$scratch/run" "$@"
+}
+
+# Starts the launcher in the background and waits until the program runs in $1, with
+# its start window up: start-up creates MX.INI right after showing the start window.
+start_in() {
+    # A simple command, so that the process started is the launcher, and after it the program.
+    env -i PATH="$PATH" HOME="$scratch/home" XDG_DATA_HOME="$scratch/data" XDG_CONFIG_HOME="$scratch/config" \
+        XDG_RUNTIME_DIR="$scratch/run" QT_QPA_PLATFORM=offscreen "$root/usr/bin/tutorbench" >"$scratch/log" 2>&1 &
+    pid=$!
+    tries=0
+    until [ -e "$1/MX.INI" ]; do
+        tries=$((tries + 1))
+        [ "$tries" -le 300 ] || fail "no start-up in $1 within 30 s"
+        [ -d "/proc/$pid" ] || fail "the launcher ended before the program started in $1"
+        sleep 0.1
+    done
+    sleep 1
+    [ "$(readlink "/proc/$pid/exe")" = "$program" ] || fail "the running process is not the installed program"
+    [ "$(readlink "/proc/$pid/cwd")" = "$1" ] || fail "the program does not work in $1"
+    kill "$pid"
+    wait "$pid" 2>/dev/null || true
+    pid=
+}
+
+seeded() {
+    for f in MXDBASE.FIL mxdbs1.idx mxdbs2.idx mxcat.idx; do
+        cmp -s "$sample/$f" "$1/$f" || fail "$1/$f is not the sample's"
+    done
+}
+
+# First start: the default data folder is created and seeded.
+start_in "$scratch/data/tutorbench"
+seeded "$scratch/data/tutorbench"
+
+# A folder chosen once (the school's shared drive) is seeded and used from then on.
+mkdir "$scratch/shared drive"
+(cd "$scratch" && teacher "$root/usr/bin/tutorbench" --choose-folder "shared drive" </dev/null >/dev/null 2>&1) || true
+[ "$(cat "$scratch/config/tutorbench/data-folder")" = "$scratch/shared drive" ] || fail "the choice was not recorded"
+seeded "$scratch/shared drive"
+start_in "$scratch/shared drive"
+
+# The chosen folder gone (the drive not connected): the launcher names it and stops.
+rm -rf "$scratch/shared drive"
+if teacher "$root/usr/bin/tutorbench" >/dev/null 2>"$scratch/log"; then fail "started without its data folder"; fi
+grep -q "shared drive\" cannot be reached" "$scratch/log" || fail "the missing folder was not named"
+echo "installed, validated, started and seeded"
