@@ -1,5 +1,7 @@
 #include "drugdb/drug_database_window.h"
 
+#include "shell/program_text.h"
+
 #include "shell/centreform.h"
 #include "startup/app_state.h"
 #include "startup/cp1252.h"
@@ -71,16 +73,6 @@ private:
     bool numeric_;
 };
 
-QString shown(const std::string& bytes)
-{
-    return QString::fromStdString(fromCp1252(bytes));
-}
-
-std::string typed(const QString& text)
-{
-    return toCp1252(text.toStdString());
-}
-
 QLineEdit* makeBox(QWidget* parent, const QString& name, int length, KeyFilter* filter)
 {
     auto* box = new QLineEdit(parent);
@@ -115,7 +107,7 @@ QString indexed(const char* name, int index)
 void setNumberBox(QLineEdit* box, const std::string& text)
 {
     box->setMaxLength(std::max<int>(NumberLength, static_cast<int>(text.size())));
-    box->setText(shown(text));
+    box->setText(fromProgram(text));
 }
 
 } // namespace
@@ -304,21 +296,21 @@ void DrugDatabaseWindow::connectWidgets()
 void DrugDatabaseWindow::pullScreen()
 {
     EditorScreen& s = editor_.screen;
-    s.Text1 = typed(Text1_->text());
+    s.Text1 = toProgram(Text1_->text());
     for (int t = 0; t < 2; ++t) {
-        s.Text2[t] = typed(Text2_[t]->text());
-        s.Text3[t] = typed(Text3_[t]->text());
+        s.Text2[t] = toProgram(Text2_[t]->text());
+        s.Text3[t] = toProgram(Text3_[t]->text());
         s.List1[t] = List1_[t]->currentIndex();
     }
-    s.Increment = typed(Increment_->text());
+    s.Increment = toProgram(Increment_->text());
     for (int i = 0; i < EditorScreen::Rows; ++i) {
         s.Type[i] = Type_[i]->currentIndex();
-        s.Dose[i] = typed(Dose_[i]->text());
+        s.Dose[i] = toProgram(Dose_[i]->text());
         s.doseunit[i] = doseunit_[i]->currentIndex();
         s.Check1[i] = Check1_[i]->isChecked() ? 1 : 0;
-        s.noof[i] = typed(noof_[i]->text());
+        s.noof[i] = toProgram(noof_[i]->text());
     }
-    s.Cbcategory = typed(Cbcategory_->currentText());
+    s.Cbcategory = toProgram(Cbcategory_->currentText());
 }
 
 void DrugDatabaseWindow::pushScreen()
@@ -328,9 +320,9 @@ void DrugDatabaseWindow::pushScreen()
     for (QComboBox* list : Type_)
         blockers.emplace_back(list);
 
-    Text1_->setText(shown(s.Text1));
+    Text1_->setText(fromProgram(s.Text1));
     for (int t = 0; t < 2; ++t) {
-        Text2_[t]->setText(shown(s.Text2[t]));
+        Text2_[t]->setText(fromProgram(s.Text2[t]));
         setNumberBox(Text3_[t], s.Text3[t]);
         List1_[t]->setCurrentIndex(s.List1[t]);
     }
@@ -350,7 +342,7 @@ void DrugDatabaseWindow::pushScreen()
 
     QStringList items;
     for (const std::string& item : s.categoryItems)
-        items << shown(item);
+        items << fromProgram(item);
     QStringList current;
     for (int c = 0; c < Cbcategory_->count(); ++c)
         current << Cbcategory_->itemText(c);
@@ -360,9 +352,9 @@ void DrugDatabaseWindow::pushScreen()
         Cbcategory_->addItems(items);
     }
     Cbcategory_->setCurrentIndex(-1);
-    Cbcategory_->setEditText(shown(s.Cbcategory));
+    Cbcategory_->setEditText(fromProgram(s.Cbcategory));
 
-    Recordno_->setText(shown(s.Recordno));
+    Recordno_->setText(fromProgram(s.Recordno));
 }
 
 template <typename Action> void DrugDatabaseWindow::act(Action&& action)

@@ -1,5 +1,7 @@
 #include "shell/qt_print.h"
 
+#include "shell/program_text.h"
+
 #include "startup/cp1252.h"
 
 #include <QBuffer>
@@ -26,11 +28,6 @@ constexpr double MarginMillimetres = 20.0;
 constexpr double FixedPoints = 9.0; // the solutions' font, made smaller only when a line needs it
 constexpr double SmallestFixedPoints = 6.0;
 constexpr double LineSpacing = 1.15; // lines of text a little apart, as on a typed page
-
-QString fromBytes(std::string_view bytes)
-{
-    return QString::fromStdString(fromCp1252(bytes));
-}
 
 QFont makeFont(const char* family, QFont::StyleHint hint, double points, bool bold)
 {
@@ -61,7 +58,7 @@ public:
 
     double width(PrintFont font, std::string_view text) const override
     {
-        return metrics(font).horizontalAdvance(fromBytes(text));
+        return metrics(font).horizontalAdvance(fromProgram(text));
     }
     double lineHeight(PrintFont font) const override { return metrics(font).lineSpacing() * LineSpacing; }
     double ascent(PrintFont font) const { return metrics(font).ascent(); }
@@ -118,7 +115,7 @@ int renderDocument(const PrintDocument& document, QPagedPaintDevice& device)
     const QtMeasure measure(device, fixedPointsFor(document, device, width));
     const std::vector<PrintPage> pages = paginate(document, measure, width, height - head - foot);
     const int count = static_cast<int>(pages.size());
-    const QString title = fromBytes(document.runningTitle);
+    const QString title = fromProgram(document.runningTitle);
 
     for (int n = 1; n <= count; ++n) {
         if (n > 1 && !device.newPage()) {
@@ -132,13 +129,13 @@ int renderDocument(const PrintDocument& document, QPagedPaintDevice& device)
         const double rule = smallMetrics.lineSpacing() * 1.4;
         painter.setPen(QPen(Qt::black, std::max(1.0, device.logicalDpiY() / 200.0)));
         painter.drawLine(QPointF(0, rule), QPointF(width, rule));
-        const QString number = fromBytes(pageNumberText(n, count));
+        const QString number = fromProgram(pageNumberText(n, count));
         painter.drawText(
             QPointF((width - smallMetrics.horizontalAdvance(number)) / 2, height - smallMetrics.descent()), number);
 
         for (const PlacedLine& line : pages[static_cast<std::size_t>(n - 1)].lines) {
             painter.setFont(measure.font(line.font));
-            painter.drawText(QPointF(line.x, head + line.y + measure.ascent(line.font)), fromBytes(line.text));
+            painter.drawText(QPointF(line.x, head + line.y + measure.ascent(line.font)), fromProgram(line.text));
         }
     }
     if (!painter.end())
@@ -155,7 +152,7 @@ std::string renderPdf(const PrintDocument& document, const QPageSize& pageSize)
         writer.setPageLayout(QPageLayout(pageSize, QPageLayout::Portrait,
             QMarginsF(MarginMillimetres, MarginMillimetres, MarginMillimetres, MarginMillimetres),
             QPageLayout::Millimeter));
-        writer.setTitle(fromBytes(document.runningTitle));
+        writer.setTitle(fromProgram(document.runningTitle));
         writer.setCreator(QStringLiteral("Tutor Bench"));
         renderDocument(document, writer);
     }
@@ -174,7 +171,7 @@ bool QtDocumentPrinter::print(const PrintDocument& document)
         printer.setPageSize(defaultPageSize());
     printer.setPageMargins(
         QMarginsF(MarginMillimetres, MarginMillimetres, MarginMillimetres, MarginMillimetres), QPageLayout::Millimeter);
-    printer.setDocName(fromBytes(document.runningTitle));
+    printer.setDocName(fromProgram(document.runningTitle));
 
     // The preview shows the pages and offers the system's print dialog; a drawing failure
     // inside its signal is kept and reported once the dialog has closed.

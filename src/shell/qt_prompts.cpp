@@ -1,5 +1,7 @@
 #include "shell/qt_prompts.h"
 
+#include "shell/program_text.h"
+
 #include "shell/save_dialog.h"
 #include "startup/cp1252.h"
 
@@ -15,15 +17,6 @@
 namespace tb {
 
 namespace {
-
-QString fromProgram(const std::string& text)
-{
-    return QString::fromStdString(fromCp1252(text));
-}
-std::string toProgram(const QString& text)
-{
-    return toCp1252(text.toStdString());
-}
 
 // Dialogs open over whichever window of the program the teacher is working in.
 QWidget* dialogParent()

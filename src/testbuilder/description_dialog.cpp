@@ -1,5 +1,7 @@
 #include "testbuilder/description_dialog.h"
 
+#include "shell/program_text.h"
+
 #include "shell/centreform.h"
 #include "startup/cp1252.h"
 #include "testbuilder/exam_model.h"
@@ -184,15 +186,12 @@ public:
 
 QString shown(const std::string& field)
 {
-    QString text = QString::fromStdString(fromCp1252(stripBlanks(field)));
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return text;
+    return toDisplay(stripBlanks(field), true);
 }
 
-std::string stored(QString text)
+std::string stored(const QString& text)
 {
-    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return stripBlanks(toCp1252(text.toStdString()));
+    return stripBlanks(toStored(text, true));
 }
 
 } // namespace
