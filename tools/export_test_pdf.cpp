@@ -7,6 +7,7 @@
 #include "shell/qt_print.h"
 #include "startup/cp1252.h"
 #include "testbuilder/exam_model.h"
+#include "tool_support.h"
 
 #include <QApplication>
 #include <QPageSize>
@@ -21,39 +22,10 @@
 
 namespace fs = std::filesystem;
 using namespace tb;
+using tb::tools::NoView;
+using tb::tools::ToolPrompts;
 
 namespace {
-
-/// Names the test to open and the PDF to write, and says "&Yes" to replacing it.
-class ToolPrompts final : public Prompts {
-public:
-    ToolPrompts(std::string open, std::string save)
-        : open_(std::move(open))
-        , save_(std::move(save))
-    {
-    }
-    void message(const std::string& text, const std::string&, const std::string& = {}) override { messages.push_back(fromCp1252(text)); }
-    bool askYesNo(const std::string&, bool) override { return true; }
-    std::string openFileName(const std::string&, const std::string&, int) override { return open_; }
-    std::string saveFileName(const std::string&, const std::string&, int) override { return save_; }
-    std::string clipboardText() override { return {}; }
-    void setClipboardText(const std::string&) override { }
-
-    std::vector<std::string> messages;
-
-private:
-    std::string open_;
-    std::string save_;
-};
-
-class NoView final : public ExamView {
-public:
-    void showFields(const std::string&, const std::string&, const std::string&) override { }
-    void setCountText(const std::string&) override { }
-    void setTitleLabel(const std::string&) override { }
-    void applyStatus(const ButtonStatus&) override { }
-    void showSaveTest() override { }
-};
 
 /// PDFs on a chosen paper size, whatever the system's default.
 class PaperPrinter final : public DocumentPrinter {

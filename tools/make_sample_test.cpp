@@ -10,6 +10,7 @@
 #include "startup/number_format.h"
 #include "startup/startup_loader.h"
 #include "testbuilder/exam_model.h"
+#include "tool_support.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -25,38 +26,10 @@
 
 namespace fs = std::filesystem;
 using namespace tb;
+using tb::tools::NoView;
+using tb::tools::ToolPrompts;
 
 namespace {
-
-/// Answers the model's questions as the teacher making the sample would: the file name given on the
-/// command line, "&Yes" to replacing it; every message is kept to be reported.
-class ToolPrompts final : public Prompts {
-public:
-    explicit ToolPrompts(std::string saveName)
-        : saveName_(std::move(saveName))
-    {
-    }
-    void message(const std::string& text, const std::string&, const std::string& = {}) override { messages.push_back(fromCp1252(text)); }
-    bool askYesNo(const std::string&, bool) override { return true; }
-    std::string openFileName(const std::string&, const std::string&, int) override { return {}; }
-    std::string saveFileName(const std::string&, const std::string&, int) override { return saveName_; }
-    std::string clipboardText() override { return {}; }
-    void setClipboardText(const std::string&) override { }
-
-    std::vector<std::string> messages;
-
-private:
-    std::string saveName_;
-};
-
-class NoView final : public ExamView {
-public:
-    void showFields(const std::string&, const std::string&, const std::string&) override { }
-    void setCountText(const std::string&) override { }
-    void setTitleLabel(const std::string&) override { }
-    void applyStatus(const ButtonStatus&) override { }
-    void showSaveTest() override { }
-};
 
 /// A scratch folder for the working file, removed with its contents when the tool ends.
 class ScratchFolder {
@@ -167,7 +140,7 @@ int run(const Options& options)
         return 1;
     }
     const fs::path out = fs::absolute(options.out);
-    ToolPrompts prompts(toCp1252(out.string()));
+    ToolPrompts prompts({}, toCp1252(out.string()));
     NoView view;
     ExamModel model(state, prompts, view);
 

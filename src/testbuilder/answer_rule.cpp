@@ -43,7 +43,10 @@ struct KindPhrase {
 
 // The phrasings of the question generators, first match wins. A new category adds its rows
 // here and, unless its answers are whole numbers, a line to toleranceStyle().
-constexpr std::array<KindPhrase, 9> KindPhrases { {
+constexpr std::array<KindPhrase, 11> KindPhrases { {
+    // An infusion time given a drip rate names drops per minute too: it is matched first.
+    { "how many minutes will the infusion take", false, QuestionKind::InfusionTime },
+    { "rate in ml/hr", false, QuestionKind::PumpRate },
     { "drops per minute", false, QuestionKind::DropRate },
     { "drops/minute", false, QuestionKind::DropRate },
     { "calculate the drip rate", false, QuestionKind::DropRate },

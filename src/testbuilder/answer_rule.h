@@ -7,7 +7,7 @@ namespace tb {
 
 /// What a stored question asks for, read from its text as the question generators write it.
 /// A hand-written question that matches none of their phrasings is `Unrecognised`.
-enum class QuestionKind { DropRate, TabletCount, LiquidVolume, MetricConversion, Unrecognised };
+enum class QuestionKind { DropRate, TabletCount, LiquidVolume, MetricConversion, PumpRate, InfusionTime, Unrecognised };
 
 /// How closely a typed answer must match: exactly, to 2 decimal places, or to the stored
 /// value's full precision (relative 1E-9).

@@ -64,7 +64,8 @@ TEST_P(GeneratedKindTest, EveryGeneratedQuestionIsRecognised)
     loadSampleDatabase();
     const std::map<int, QuestionKind> expected { { MetricConversions, QuestionKind::MetricConversion },
         { TabletDosages, QuestionKind::TabletCount }, { FluidDosages, QuestionKind::LiquidVolume },
-        { IVDropRates, QuestionKind::DropRate } };
+        { IVDropRates, QuestionKind::DropRate }, { InfusionPumpRates, QuestionKind::PumpRate },
+        { InfusionTimes, QuestionKind::InfusionTime } };
     for (int i = 0; i < 40; ++i) {
         ASSERT_TRUE(model->generateQuestion(GetParam()));
         ASSERT_EQ(questionKind(model->lastGenerated().question), expected.at(GetParam()))
@@ -72,8 +73,8 @@ TEST_P(GeneratedKindTest, EveryGeneratedQuestionIsRecognised)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Categories, GeneratedKindTest, ::testing::Values(MetricConversions, TabletDosages, FluidDosages, IVDropRates));
+INSTANTIATE_TEST_SUITE_P(Categories, GeneratedKindTest,
+    ::testing::Values(MetricConversions, TabletDosages, FluidDosages, IVDropRates, InfusionPumpRates, InfusionTimes));
 
 struct RuleCase {
     const char* name;
