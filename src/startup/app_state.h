@@ -1,5 +1,6 @@
 #pragma once
 
+#include "startup/field_codec.h"
 #include "startup/random_source.h"
 #include "startup/settings.h"
 #include "startup/unit_tables.h"
@@ -18,8 +19,8 @@ namespace tb {
 /// entry 0 stays 0.
 struct DrugIndex {
     std::int16_t count = 0;
-    std::vector<std::int16_t> record = {0};
-    std::vector<std::int16_t> category = {0};
+    std::vector<std::int16_t> record = { 0 };
+    std::vector<std::int16_t> category = { 0 };
 };
 
 /// The most categories the category tables hold.
@@ -29,11 +30,14 @@ inline constexpr int MaxCategories = 50;
 struct CategoryTables {
     int CategoryCount = 0;
     std::array<std::string, MaxCategories + 1> CategoryName; // each exactly 20 characters
-    std::array<std::int16_t, MaxCategories + 1> CategoryCode{};
+    std::array<std::int16_t, MaxCategories + 1> CategoryCode {};
 };
 
 /// A category name fitted to 20 characters: cut, or padded with blanks.
-std::string fitCategoryName(std::string_view name);
+inline std::string fitCategoryName(std::string_view name)
+{
+    return fitWidth(name, 20);
+}
 
 /// One remembered draw: the three duplicate keys of an accepted question.
 using DuplicateKeys = std::array<std::optional<double>, 3>;
@@ -47,8 +51,10 @@ struct RepeatHistory {
 /// Everything the program shares between its parts, created once at start-up.
 struct AppState {
     explicit AppState(std::unique_ptr<RandomSource> randomSource = std::make_unique<ProductionRandom>(),
-                      std::filesystem::path folder = ".")
-        : tables(makeUnitTables()), random(std::move(randomSource)), dataFolder(std::move(folder))
+        std::filesystem::path folder = ".")
+        : tables(makeUnitTables())
+        , random(std::move(randomSource))
+        , dataFolder(std::move(folder))
     {
     }
 
@@ -57,7 +63,7 @@ struct AppState {
     DrugIndex TabletIndex;
     DrugIndex FluidIndex;
     CategoryTables categories;
-    std::vector<std::int16_t> CandidateRecords = {0}; // 0 .. max(index counts)
+    std::vector<std::int16_t> CandidateRecords = { 0 }; // 0 .. max(index counts)
     int CandidateCount = 0;
     RepeatHistory repeatHistory;
     std::unique_ptr<RandomSource> random;

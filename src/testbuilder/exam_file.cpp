@@ -25,17 +25,9 @@ const char* const OpenDialogFilter = "Dosarion Files (*.dsq)|*.dsq|";
 // The most questions a test file can hold: the count is a 16-bit number.
 constexpr long long MaxStoredQuestions = std::numeric_limits<std::int16_t>::max();
 
-std::string upper(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
 bool endsWithTxt(const std::string& name)
 {
-    return name.size() >= 4 && upper(name.substr(name.size() - 4)) == ".TXT";
+    return name.size() >= 4 && upperAscii(name.substr(name.size() - 4)) == ".TXT";
 }
 
 // True when the text is well-formed UTF-8 holding at least one character beyond ASCII.
@@ -382,12 +374,12 @@ const std::vector<std::string>& ExamModel::updatefilelist()
         if (fromCp1252(name) != native)
             continue;
         std::error_code typeError;
-        if (name.size() > 4 && upper(name.substr(name.size() - 4)) == ".DSQ" && it->is_regular_file(typeError))
+        if (name.size() > 4 && upperAscii(name.substr(name.size() - 4)) == ".DSQ" && it->is_regular_file(typeError))
             fileList_.push_back(name);
     }
     std::sort(fileList_.begin(), fileList_.end(), [](const std::string& a, const std::string& b) {
-        const std::string ua = upper(a);
-        const std::string ub = upper(b);
+        const std::string ua = upperAscii(a);
+        const std::string ub = upperAscii(b);
         return ua != ub ? ua < ub : a < b;
     });
     return fileList_;
