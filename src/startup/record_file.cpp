@@ -78,53 +78,30 @@ long long RecordFile::recordCount() const
     return static_cast<long long>((size + recordLength_ - 1) / recordLength_);
 }
 
-void RecordFile::seek(long long n, LastOp next)
+void RecordFile::seek(long long n)
 {
     // Record numbers whose offset would not fit a file position are refused like record 0.
     if (n < 1 || n - 1 > std::numeric_limits<off_t>::max() / static_cast<long long>(recordLength_))
         throw FileError(path_.string(), "Bad record number " + std::to_string(n) + " in " + quoted(path_) + ".");
-    const auto offset = static_cast<long long>(recordLength_) * (n - 1);
-    // A read after a read, or a write after a write, at the place the stream already
-    // stands needs no positioning; switching between the two always repositions.
-    if (offset == position_ && next == last_)
-        return;
-    position_ = -1;
-    if (fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0)
+    if (fseeko(file_, static_cast<off_t>(recordLength_) * (n - 1), SEEK_SET) != 0)
         fail("cannot be positioned");
-    position_ = offset;
 }
 
 bool RecordFile::read(long long n, std::string& out)
 {
-    const bool any = readMany(n, 1, out) > 0;
-    out.resize(recordLength_, '\0');
-    return any;
-}
-
-std::size_t RecordFile::readMany(long long first, std::size_t count, std::string& out)
-{
-    // The buffer is reused from call to call: only a short read's tail is cleared.
-    out.resize(recordLength_ * count);
     if (!file_)
         fail("is closed");
-    if (count == 0)
-        return 0;
-    seek(first, LastOp::Read);
-    last_ = LastOp::Read;
+    seek(n);
+    out.resize(recordLength_);
     const std::size_t got = std::fread(out.data(), 1, out.size(), file_);
     if (got < out.size()) {
-        position_ = -1;
         const bool failed = std::ferror(file_) != 0;
         std::clearerr(file_);
         if (failed)
             fail("cannot be read");
-    } else {
-        position_ += static_cast<long long>(got);
+        std::fill(out.begin() + static_cast<std::ptrdiff_t>(got), out.end(), '\0');
     }
-    const std::size_t records = (got + recordLength_ - 1) / recordLength_;
-    out.resize(records * recordLength_);
-    std::fill(out.begin() + static_cast<std::ptrdiff_t>(got), out.end(), '\0');
-    return records;
+    return got > 0;
 }
 
 void RecordFile::write(long long n, std::string_view bytes, char pad)
@@ -133,9 +110,7 @@ void RecordFile::write(long long n, std::string_view bytes, char pad)
         fail("is closed");
     std::string record(bytes.substr(0, recordLength_));
     record.resize(recordLength_, pad);
-    seek(n, LastOp::Write);
-    last_ = LastOp::Write;
-    position_ = -1;
+    seek(n);
     // A record that lengthens the file and fails part way (a full disk) is cut off again,
     // so that no half record is left behind to be read as a whole one later.
     struct stat before { };
@@ -148,17 +123,9 @@ void RecordFile::write(long long n, std::string_view bytes, char pad)
             // Best effort: should the cut fail too, the report below still names the file.
             [[maybe_unused]] const int cut = ::ftruncate(::fileno(file_), before.st_size);
         }
-        last_ = LastOp::None;
         errno = error;
         fail("cannot be written");
     }
-    position_ = static_cast<long long>(recordLength_) * (n - 1) + static_cast<long long>(record.size());
-}
-
-void RecordFile::expectSequentialReads()
-{
-    if (file_)
-        std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
 }
 
 void RecordFile::sync()
@@ -291,18 +258,6 @@ void writeFileAtomically(const fs::path& target, std::string_view contents, Faul
     ScratchFile scratch(target, hook);
     scratch.append(contents);
     scratch.commit();
-}
-
-bool sameNameIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
 }
 
 fs::path findFile(const fs::path& folder, std::string_view name)

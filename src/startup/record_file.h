@@ -1,5 +1,6 @@
 #pragma once
 
+#include "startup/field_codec.h"
 #include "startup/file_error.h"
 
 #include <cstdint>
@@ -33,30 +34,19 @@ public:
     /// Reads record n (n >= 1). Returns false when the record lies wholly past the
     /// end; `out` then holds zero bytes.
     bool read(long long n, std::string& out);
-    /// Reads up to `count` records from record `first` on into `out` (whole records;
-    /// a short last record is padded with zero bytes). Returns how many were read.
-    std::size_t readMany(long long first, std::size_t count, std::string& out);
     /// Writes record n, padding a short text with `pad` to the record length.
     void write(long long n, std::string_view bytes, char pad = ' ');
-    /// Gives the stream a large buffer, for a pass that reads the records in order.
-    /// Call before the first read.
-    void expectSequentialReads();
     /// Flushes to the operating system and to the disk.
     void sync();
     void close();
 
 private:
-    enum class LastOp { None, Read, Write };
-    void seek(long long n, LastOp next);
+    void seek(long long n);
     [[noreturn]] void fail(const std::string& what) const;
 
     std::filesystem::path path_;
     std::size_t recordLength_;
     std::FILE* file_ = nullptr;
-    // Where the stream stands after the last read or write, so that records taken in
-    // order are read from the stream's buffer instead of a seek and a refill each.
-    long long position_ = -1;
-    LastOp last_ = LastOp::None;
 };
 
 /// Reads a whole file into memory; throws FileError when it cannot be read.
@@ -78,8 +68,7 @@ public:
 /// Until then the target is untouched; a scratch file not committed is removed.
 class ScratchFile {
 public:
-    explicit ScratchFile(std::filesystem::path target, FaultHook* hook = nullptr,
-                         std::filesystem::path scratch = {});
+    explicit ScratchFile(std::filesystem::path target, FaultHook* hook = nullptr, std::filesystem::path scratch = {});
     ~ScratchFile();
     ScratchFile(const ScratchFile&) = delete;
     ScratchFile& operator=(const ScratchFile&) = delete;
@@ -99,14 +88,10 @@ private:
 };
 
 /// Replaces `target` with `contents` through a scratch file and a rename.
-void writeFileAtomically(const std::filesystem::path& target, std::string_view contents,
-                         FaultHook* hook = nullptr);
+void writeFileAtomically(const std::filesystem::path& target, std::string_view contents, FaultHook* hook = nullptr);
 
 /// The path of `name` in `folder`, matching an existing file regardless of letter
 /// case; when none exists, the name as given (the documented spelling).
 std::filesystem::path findFile(const std::filesystem::path& folder, std::string_view name);
-
-/// Case-insensitive comparison of two ASCII names.
-bool sameNameIgnoringCase(std::string_view a, std::string_view b);
 
 } // namespace tb
