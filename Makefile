@@ -9,7 +9,11 @@ DEMO ?= demo
 BUILD_DIR := $(abspath $(BUILD))
 SAMPLE_FILES := MXDBASE.FIL mxdbs1.idx mxdbs2.idx mxcat.idx
 
-.PHONY: run test test-asan fuzz bench build deps clean
+.PHONY: run test test-asan fuzz bench build deps clean format-check
+
+# Fails when a source file differs from what clang-format makes of it.
+format-check:
+	find src tests bench fuzz tools -name '*.cpp' -o -name '*.h' | xargs clang-format --dry-run -Werror
 
 deps:
 	@./tools/install-deps.sh
@@ -30,7 +34,10 @@ run: build
 	fi
 	cd $(DEMO) && $(BUILD_DIR)/src/tutorbench
 
-test: build
+# The tests build with warnings as errors.
+test: deps $(BUILD)/CMakeCache.txt
+	cmake -S . -B $(BUILD) -DTUTORBENCH_WERROR=ON
+	cmake --build $(BUILD) -j$(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.

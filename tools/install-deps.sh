@@ -1,13 +1,13 @@
 #!/bin/sh
 # Installs the Debian 12 packages that building, testing and benchmarking Tutor Bench need.
 # Installs only what is missing, so running it again changes nothing.
-#   tools/install-deps.sh          compiler, CMake, Qt 6, GoogleTest, Google Benchmark, fonts
+#   tools/install-deps.sh          compiler, CMake, Qt 6, GoogleTest, Google Benchmark, fonts, clang-format
 #   tools/install-deps.sh --fuzz   the same plus clang 14 and its fuzzing runtime
 set -e
 
 # libgl-dev and the fonts let the Qt window tests run on the offscreen platform.
 PACKAGES="cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev \
-fonts-dejavu-core"
+fonts-dejavu-core clang-format"
 if [ "$1" = "--fuzz" ]; then
     PACKAGES="$PACKAGES clang-14 libclang-rt-14-dev"
 fi
