@@ -17,8 +17,8 @@ std::uint64_t clockTicks()
 ProductionRandom::ProductionRandom()
 {
     std::random_device device;
-    std::seed_seq seed{device(), device(), static_cast<unsigned>(clockTicks()),
-                       static_cast<unsigned>(clockTicks() >> 32)};
+    std::seed_seq seed { device(), device(), static_cast<unsigned>(clockTicks()),
+        static_cast<unsigned>(clockTicks() >> 32) };
     engine_.seed(seed);
 }
 

@@ -33,7 +33,7 @@ private:
 /// end of the script. Tests use it to make every draw deterministic.
 class ScriptedRandom final : public RandomSource {
 public:
-    explicit ScriptedRandom(std::vector<double> script = {0.0});
+    explicit ScriptedRandom(std::vector<double> script = { 0.0 });
     double next() override;
     void reseed() override { ++reseeds_; }
 

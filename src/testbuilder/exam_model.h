@@ -1,10 +1,10 @@
 #pragma once
 
 #include "questions/generated_question.h"
-#include "testbuilder/exam_record.h"
 #include "startup/app_state.h"
 #include "startup/prompts.h"
 #include "startup/record_file.h"
+#include "testbuilder/exam_record.h"
 
 #include <array>
 #include <cstdint>

@@ -19,7 +19,7 @@ public:
         std::string title;
     };
 
-    void message(const std::string& text, const std::string& title) override { messages.push_back({text, title}); }
+    void message(const std::string& text, const std::string& title) override { messages.push_back({ text, title }); }
 
     bool askYesNo(const std::string& text, bool previous) override
     {
@@ -33,13 +33,13 @@ public:
 
     std::string openFileName(const std::string& title, const std::string& filter, int filterIndex) override
     {
-        dialogs.push_back({"open", title, filter, filterIndex});
+        dialogs.push_back({ "open", title, filter, filterIndex });
         return nextName();
     }
 
     std::string saveFileName(const std::string& title, const std::string& filter, int filterIndex) override
     {
-        dialogs.push_back({"save", title, filter, filterIndex});
+        dialogs.push_back({ "save", title, filter, filterIndex });
         return nextName();
     }
 
