@@ -20,13 +20,6 @@ std::string quotedName(const fs::path& p)
     return "\"" + p.filename().string() + "\"";
 }
 
-void replaceFile(const fs::path& folder, const char* name, const std::string& text, FaultHook* hook)
-{
-    ScratchFile scratch(findFile(folder, name), hook);
-    scratch.append(text);
-    scratch.commit();
-}
-
 } // namespace
 
 int recordTotalFor(std::uint64_t bytes)
@@ -49,7 +42,7 @@ DrugFile::DrugFile(const fs::path& folder, FaultHook* hook)
     , path_(findFile(folder, DrugDataFileName))
     , hook_(hook)
 {
-    file_ = std::make_unique<RecordFile>(path_, DrugRecord::RecordLength, RecordFile::Mode::ReadWrite);
+    file_ = std::make_unique<RecordFile>(path_, DrugRecord::RecordLength, RecordFile::Mode::ReadWrite, hook_);
     total_ = recordTotalFor(file_->byteSize());
 }
 
@@ -101,6 +94,7 @@ void DrugFile::write(int n, const DrugRecord& record)
                 .c_str());
     RecordFile& f = file();
     f.write(n, record.pack());
+    f.sync();
     total_ = recordTotalFor(f.byteSize());
 }
 
@@ -115,7 +109,7 @@ void DrugFile::deleteRecord(int n)
     // Opening the scratch file empties any MXDBASE.TMP left by an interrupted delete.
     {
         ScratchFile scratch(path_, hook_, findFile(folder_, DrugScratchFileName));
-        std::string bytes = readWholeFile(path_);
+        std::string bytes = readWholeFile(path_, MaxDrugFileBytes);
         bytes.resize(static_cast<std::size_t>(total_) * DrugRecord::RecordLength, '\0');
         bytes.erase(static_cast<std::size_t>(n - 1) * DrugRecord::RecordLength, DrugRecord::RecordLength);
         scratch.append(bytes);
@@ -124,12 +118,12 @@ void DrugFile::deleteRecord(int n)
         try {
             scratch.commit();
         } catch (...) {
-            file_ = std::make_unique<RecordFile>(path_, DrugRecord::RecordLength, RecordFile::Mode::ReadWrite);
+            file_ = std::make_unique<RecordFile>(path_, DrugRecord::RecordLength, RecordFile::Mode::ReadWrite, hook_);
             total_ = recordTotalFor(file_->byteSize());
             throw;
         }
     }
-    file_ = std::make_unique<RecordFile>(path_, DrugRecord::RecordLength, RecordFile::Mode::ReadWrite);
+    file_ = std::make_unique<RecordFile>(path_, DrugRecord::RecordLength, RecordFile::Mode::ReadWrite, hook_);
     total_ = recordTotalFor(file_->byteSize());
 }
 
@@ -184,14 +178,14 @@ void rebuildIndexes(const fs::path& folder, const CategoryTables& categories, Fa
     if (!fs::exists(dataPath, ec))
         throw FileError(dataPath.string(),
             "The drug index files were not rebuilt: the drug data file " + quotedName(dataPath) + " is missing.");
-    // The whole file is read at once (at most 32767 records, 7.9 MB): the rebuild over the largest
-    // file then costs about 2.5 times a plain read and three synced copies of the same bytes.
-    const std::string bytes = readWholeFile(dataPath);
-    const int total = recordTotalFor(bytes.size());
+    const int total = recordTotalFor(fs::file_size(dataPath, ec));
     if (total > MaxDrugRecords)
         throw FileError(dataPath.string(),
             "The drug index files were not rebuilt: the drug data file " + quotedName(dataPath) + " holds "
                 + std::to_string(total) + " records, more than the 32767 the index files can list.");
+    // The whole file is read at once (at most 32767 records, 7.9 MB): the rebuild over the largest
+    // file then costs about 2.5 times a plain read and three synced copies of the same bytes.
+    const std::string bytes = readWholeFile(dataPath, MaxDrugFileBytes);
 
     const int categoryCount = std::min(std::max(categories.CategoryCount, 0), MaxCategories);
     std::vector<bool> used(static_cast<std::size_t>(categoryCount) + 1, false);
@@ -221,9 +215,20 @@ void rebuildIndexes(const fs::path& folder, const CategoryTables& categories, Fa
             fluid.emplace_back(r, record.DrugCategory);
     }
 
-    replaceFile(folder, TabletIndexFileName, indexFileText(solid), hook);
-    replaceFile(folder, FluidIndexFileName, indexFileText(fluid), hook);
-    replaceFile(folder, CategoryFileName, categoryFileText(categories, used), hook);
+    // The three files belong together: all three are complete on the disk before the first
+    // replaces its old file, so a crash leaves at most a short run of renames undone, which
+    // the next rebuild finishes.
+    const std::pair<const char*, std::string> files[] = { { TabletIndexFileName, indexFileText(solid) },
+        { FluidIndexFileName, indexFileText(fluid) }, { CategoryFileName, categoryFileText(categories, used) } };
+    std::vector<std::unique_ptr<ScratchFile>> scratch;
+    for (const auto& [name, text] : files) {
+        scratch.push_back(std::make_unique<ScratchFile>(findFile(folder, name), hook));
+        scratch.back()->append(text);
+    }
+    for (auto& file : scratch)
+        file->finish();
+    for (auto& file : scratch)
+        file->commit();
 }
 
 int createCategory(CategoryTables& categories, std::string_view name)

@@ -131,7 +131,7 @@ CategoryTables parseCategoryFile(std::string_view text, const std::string& fileN
 CategoryTables loadCategories(const std::filesystem::path& folder)
 {
     const auto path = findFile(folder, CategoryFileName);
-    return parseCategoryFile(readWholeFile(path), path.filename().string());
+    return parseCategoryFile(readWholeFile(path, MaxCategoryFileBytes), path.filename().string());
 }
 
 std::string indexFileText(const std::vector<IndexEntry>& entries)

@@ -19,6 +19,13 @@ inline constexpr const char* TabletIndexFileName = "mxdbs1.idx";
 inline constexpr const char* FluidIndexFileName = "mxdbs2.idx";
 inline constexpr const char* CategoryFileName = "mxcat.idx";
 
+/// The largest index file: 32767 entries of "record,category" and the count line, at most
+/// 16 bytes a line with room for blanks.
+inline constexpr std::uint64_t MaxIndexFileBytes = 32768 * 16;
+/// The largest category file: 50 names of 20 characters quoted with their codes, and the
+/// count line, at most 64 bytes a line with room for blanks.
+inline constexpr std::uint64_t MaxCategoryFileBytes = (MaxCategories + 1) * 64;
+
 /// One entry of an index file: a record number and the record's category code.
 using IndexEntry = std::pair<int, std::int16_t>;
 

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
+#include <new>
 #include <stdio_ext.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -33,23 +35,65 @@ void syncFile(std::FILE* f)
         throw std::system_error(errno, std::generic_category());
 }
 
+[[noreturn]] void notRegular(const fs::path& path)
+{
+    throw FileError(path.string(),
+        "The file " + quoted(path)
+            + " cannot be used: it is not an ordinary file (a folder, a device, a pipe or a link to one). "
+              "Move it out of the folder.");
+}
+
+// Opens `path` without blocking on a pipe, and keeps it only when it is a regular file.
+// `create` makes a missing file, never through a symbolic link.
+int openRegular(const fs::path& path, int access, bool create, struct stat& info)
+{
+    int fd = ::open(path.c_str(), access | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT && create)
+        fd = ::open(path.c_str(), access | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return -1;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        notRegular(path);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
 } // namespace
 
-RecordFile::RecordFile(fs::path path, std::size_t recordLength, Mode mode)
+void syncFolderOf(const fs::path& file)
+{
+    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return; // a folder that cannot be opened cannot be synced either; the rename stands
+    const int rc = ::fsync(fd);
+    const int error = errno;
+    ::close(fd);
+    if (rc != 0 && error != EINVAL && error != EROFS)
+        throw FileError(file.string(),
+            "The file " + quoted(file) + " was replaced, but the folder could not be flushed to the disk ("
+                + std::strerror(error) + ").");
+}
+
+RecordFile::RecordFile(fs::path path, std::size_t recordLength, Mode mode, FaultHook* hook)
     : path_(std::move(path))
     , recordLength_(recordLength)
+    , hook_(hook)
 {
     if (recordLength_ == 0)
         throw FileError(path_.string(), "Record length 0 for " + quoted(path_));
-    if (mode == Mode::Read) {
-        file_ = std::fopen(path_.c_str(), "rb");
-    } else {
-        file_ = std::fopen(path_.c_str(), "r+b");
-        if (!file_ && errno == ENOENT)
-            file_ = std::fopen(path_.c_str(), "w+b");
-    }
-    if (!file_)
+    struct stat info { };
+    const bool write = mode == Mode::ReadWrite;
+    const int fd = openRegular(path_, write ? O_RDWR : O_RDONLY, write, info);
+    if (fd < 0)
         fail("cannot be opened");
+    file_ = ::fdopen(fd, write ? "r+b" : "rb");
+    if (!file_) {
+        ::close(fd);
+        fail("cannot be opened");
+    }
 }
 
 RecordFile::~RecordFile()
@@ -137,6 +181,8 @@ void RecordFile::sync()
     } catch (const std::system_error&) {
         fail("cannot be written");
     }
+    if (hook_)
+        hook_->at(RewriteStep::RecordSynced, path_);
 }
 
 void RecordFile::close()
@@ -149,31 +195,52 @@ void RecordFile::close()
         fail("cannot be closed");
 }
 
-std::string readWholeFile(const fs::path& path)
+std::string readWholeFile(const fs::path& path, std::uint64_t maxBytes)
 {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        throw FileError(path.string(), "The file " + quoted(path) + " cannot be opened: " + describeErrno() + ".");
-    // Read straight into a string of the file's size; go on in case the file grew meanwhile.
-    std::setvbuf(f, nullptr, _IONBF, 0);
     struct stat info { };
+    const int fd = openRegular(path, O_RDONLY, false, info);
+    if (fd < 0)
+        throw FileError(path.string(), "The file " + quoted(path) + " cannot be opened: " + describeErrno() + ".");
+    const auto tooLarge = [&] {
+        ::close(fd);
+        throw FileError(path.string(),
+            "The file " + quoted(path) + " is too large to be one of this program's files (more than "
+                + std::to_string(maxBytes) + " bytes). Replace it with a good copy.");
+    };
+    if (static_cast<std::uint64_t>(info.st_size) > maxBytes)
+        tooLarge();
     std::string data;
-    if (::fstat(::fileno(f), &info) == 0 && info.st_size > 0)
-        data.resize(static_cast<std::size_t>(info.st_size));
-    std::size_t have = 0;
-    for (;;) {
-        if (have == data.size())
-            data.resize(have + 65536);
-        const std::size_t got = std::fread(data.data() + have, 1, data.size() - have, f);
-        have += got;
-        if (got == 0)
-            break;
+    try {
+        // Read straight into a string of the file's size; go on in case the file grew meanwhile,
+        // but never past the bound.
+        data.resize(static_cast<std::size_t>(info.st_size) + 1);
+        std::size_t have = 0;
+        for (;;) {
+            if (have == data.size()) {
+                if (have > maxBytes)
+                    tooLarge();
+                data.resize(std::min<std::uint64_t>(have + 65536, maxBytes + 1));
+            }
+            const ssize_t got = ::read(fd, data.data() + have, data.size() - have);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0) {
+                ::close(fd);
+                throw FileError(path.string(), "The file " + quoted(path) + " cannot be read.");
+            }
+            if (got == 0)
+                break;
+            have += static_cast<std::size_t>(got);
+        }
+        if (have > maxBytes)
+            tooLarge();
+        data.resize(have);
+    } catch (const std::bad_alloc&) {
+        ::close(fd);
+        throw FileError(
+            path.string(), "The file " + quoted(path) + " cannot be read: there is not enough memory to hold it.");
     }
-    data.resize(have);
-    const bool bad = std::ferror(f) != 0;
-    std::fclose(f);
-    if (bad)
-        throw FileError(path.string(), "The file " + quoted(path) + " cannot be read.");
+    ::close(fd);
     return data;
 }
 
@@ -182,13 +249,26 @@ ScratchFile::ScratchFile(fs::path target, FaultHook* hook, fs::path scratch)
     , hook_(hook)
 {
     scratch_ = scratch.empty() ? fs::path(target_.string() + ".new") : std::move(scratch);
-    // A scratch file left by an interrupted run is never taken for a whole one:
-    // "w" truncates it before anything is written.
-    file_ = std::fopen(scratch_.c_str(), "wb");
-    if (!file_)
+    // A scratch file left by an interrupted run, or anything planted at its name (a link
+    // above all), is removed rather than reused or followed; the new one is created fresh.
+    struct stat old { };
+    if (::lstat(scratch_.c_str(), &old) == 0 && !S_ISDIR(old.st_mode))
+        ::unlink(scratch_.c_str());
+    const int fd = ::open(scratch_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    struct stat info { };
+    if (fd >= 0 && ::fstat(fd, &info) == 0) {
+        device_ = info.st_dev;
+        inode_ = info.st_ino;
+        file_ = ::fdopen(fd, "wb");
+    }
+    if (!file_) {
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
         throw FileError(target_.string(),
             "The file " + quoted(target_) + " cannot be rewritten: the scratch file " + quoted(scratch_)
-                + " cannot be created (" + describeErrno() + ").");
+                + " cannot be created (" + std::strerror(error) + ").");
+    }
     if (hook_) {
         // The destructor does not run when the constructor throws, so a failure
         // right after opening must close and remove the scratch file here.
@@ -229,8 +309,10 @@ void ScratchFile::append(std::string_view bytes)
         fail("the scratch file " + quoted(scratch_) + " could not be written");
 }
 
-void ScratchFile::commit()
+void ScratchFile::finish()
 {
+    if (finished_)
+        return;
     if (hook_)
         hook_->at(RewriteStep::ScratchWritten, target_);
     try {
@@ -242,15 +324,31 @@ void ScratchFile::commit()
     file_ = nullptr;
     if (rc != 0)
         fail("the scratch file " + quoted(scratch_) + " could not be closed");
-    if (hook_) {
+    finished_ = true;
+    if (hook_)
         hook_->at(RewriteStep::ScratchSynced, target_);
+}
+
+void ScratchFile::commit()
+{
+    finish();
+    if (hook_)
         hook_->at(RewriteStep::BeforeRename, target_);
+    // Only the file written here replaces the data: not one put in its place meanwhile.
+    struct stat now { };
+    if (::lstat(scratch_.c_str(), &now) != 0 || !S_ISREG(now.st_mode) || now.st_dev != device_
+        || now.st_ino != inode_) {
+        errno = EEXIST;
+        fail("the scratch file " + quoted(scratch_) + " was replaced by another file");
     }
     if (std::rename(scratch_.c_str(), target_.c_str()) != 0)
         fail("the scratch file " + quoted(scratch_) + " could not be renamed");
     committed_ = true;
     if (hook_)
         hook_->at(RewriteStep::Renamed, target_);
+    syncFolderOf(target_);
+    if (hook_)
+        hook_->at(RewriteStep::FolderSynced, target_);
 }
 
 void writeFileAtomically(const fs::path& target, std::string_view contents, FaultHook* hook)

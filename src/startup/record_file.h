@@ -8,8 +8,11 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 
 namespace tb {
+
+class FaultHook;
 
 /// A file of fixed-length records addressed by record number from 1, as the data
 /// files, the settings file and the test files are. Opening for writing creates a
@@ -19,7 +22,10 @@ class RecordFile {
 public:
     enum class Mode { Read, ReadWrite };
 
-    RecordFile(std::filesystem::path path, std::size_t recordLength, Mode mode = Mode::ReadWrite);
+    /// Opens a regular file only (a pipe, device or folder is refused without blocking);
+    /// `hook` hears of each sync().
+    RecordFile(
+        std::filesystem::path path, std::size_t recordLength, Mode mode = Mode::ReadWrite, FaultHook* hook = nullptr);
     ~RecordFile();
     RecordFile(const RecordFile&) = delete;
     RecordFile& operator=(const RecordFile&) = delete;
@@ -46,15 +52,31 @@ private:
 
     std::filesystem::path path_;
     std::size_t recordLength_;
+    FaultHook* hook_;
     std::FILE* file_ = nullptr;
 };
 
-/// Reads a whole file into memory; throws FileError when it cannot be read.
-std::string readWholeFile(const std::filesystem::path& path);
+/// The largest test file read whole: 99 questions and the header take 201,200 bytes.
+inline constexpr std::uint64_t MaxTestFileBytes = 1 << 20;
+
+/// Reads a whole regular file of at most `maxBytes` into memory; throws FileError naming
+/// the file when it cannot be read, is not a regular file, is larger or does not fit in memory.
+std::string readWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes = MaxTestFileBytes);
+
+/// Flushes the folder holding `file` to the disk, so that a rename in it survives a power cut.
+void syncFolderOf(const std::filesystem::path& file);
 
 /// A step of a whole-file rewrite, reported to a FaultHook so that tests can make
 /// a write fail or the process "die" at exactly that point.
-enum class RewriteStep { ScratchOpened, ScratchWritten, ScratchSynced, BeforeRename, Renamed };
+enum class RewriteStep {
+    ScratchOpened,
+    ScratchWritten,
+    ScratchSynced,
+    BeforeRename,
+    Renamed,
+    FolderSynced,
+    RecordSynced // an in-place write flushed to the disk (not part of a rewrite)
+};
 
 /// Tests install a hook that throws at a chosen step; production passes none.
 class FaultHook {
@@ -64,8 +86,9 @@ public:
 };
 
 /// A scratch file beside `target` that replaces it only when complete: write the
-/// contents, then commit() flushes it to disk and renames it over the target.
-/// Until then the target is untouched; a scratch file not committed is removed.
+/// contents, then commit() flushes it to disk, renames it over the target and flushes
+/// the folder. Until then the target is untouched; a scratch file not committed is removed.
+/// The scratch file is always created fresh: whatever stands at its name is removed first.
 class ScratchFile {
 public:
     explicit ScratchFile(std::filesystem::path target, FaultHook* hook = nullptr, std::filesystem::path scratch = {});
@@ -75,6 +98,9 @@ public:
 
     const std::filesystem::path& scratchPath() const { return scratch_; }
     void append(std::string_view bytes);
+    /// Flushes the contents to the disk and closes the scratch file (commit() does it too);
+    /// lets several files be complete before the first of them replaces its target.
+    void finish();
     void commit();
 
 private:
@@ -84,6 +110,9 @@ private:
     std::filesystem::path scratch_;
     FaultHook* hook_;
     std::FILE* file_ = nullptr;
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
+    bool finished_ = false;
     bool committed_ = false;
 };
 

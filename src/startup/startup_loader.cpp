@@ -8,6 +8,34 @@
 
 namespace tb {
 
+namespace fs = std::filesystem;
+
+namespace {
+
+// An index entry whose category the category file does not list (the index files of a
+// rebuild interrupted between its renames) keeps its drug: the code gets a category of
+// its own, which the next rebuild writes to the category file.
+void adoptUnlistedCategories(AppState& state)
+{
+    auto& cats = state.categories;
+    for (const DrugIndex* index : { &state.TabletIndex, &state.FluidIndex }) {
+        for (int i = 1; i <= index->count; ++i) {
+            const std::int16_t code = index->category[static_cast<std::size_t>(i)];
+            bool listed = false;
+            for (int c = 1; c <= cats.CategoryCount; ++c)
+                listed = listed || cats.CategoryCode[static_cast<std::size_t>(c)] == code;
+            if (listed || cats.CategoryCount >= MaxCategories)
+                continue;
+            ++cats.CategoryCount;
+            cats.CategoryName[static_cast<std::size_t>(cats.CategoryCount)]
+                = fitCategoryName("Category " + std::to_string(code));
+            cats.CategoryCode[static_cast<std::size_t>(cats.CategoryCount)] = code;
+        }
+    }
+}
+
+} // namespace
+
 void sizeCandidateRecords(AppState& state)
 {
     const int size = std::max<int>(state.TabletIndex.count, state.FluidIndex.count) + 1;
@@ -38,15 +66,19 @@ std::optional<StartupProblem> loadStartupFiles(AppState& state)
 
     const char* names[] = { TabletIndexFileName, FluidIndexFileName, CategoryFileName };
     std::string texts[3];
+    const std::uint64_t bounds[] = { MaxIndexFileBytes, MaxIndexFileBytes, MaxCategoryFileBytes };
     for (int i = 0; i < 3; ++i) {
         const auto path = findFile(folder, names[i]);
         try {
-            texts[i] = readWholeFile(path);
-        } catch (const FileError&) {
+            texts[i] = readWholeFile(path, bounds[i]);
+        } catch (const FileError& e) {
+            std::error_code ec;
+            if (fs::exists(fs::symlink_status(path, ec)))
+                return problemFrom(e, names[i], replaceAdvice);
             StartupProblem p;
             p.fileName = names[i];
             p.message = "The drug database file \"" + std::string(names[i])
-                + "\" is missing or cannot be read in the folder " + std::filesystem::absolute(folder).string()
+                + "\" is missing or cannot be read in the folder " + fs::absolute(folder).string()
                 + ". Copy the drug database files (MXDBASE.FIL, mxdbs1.idx, mxdbs2.idx and mxcat.idx) into "
                   "this folder and start Tutor Bench again.";
             return p;
@@ -59,6 +91,7 @@ std::optional<StartupProblem> loadStartupFiles(AppState& state)
         state.TabletIndex = std::move(tablets);
         state.FluidIndex = std::move(fluids);
         state.categories = std::move(categories);
+        adoptUnlistedCategories(state);
     } catch (const FileError& e) {
         return problemFrom(e, e.path(), replaceAdvice);
     }

@@ -1,5 +1,7 @@
 #include "testbuilder/exam_model.h"
 
+#include "drugdb/drug_file.h"
+#include "drugdb/index_files.h"
 #include "startup/cp1252.h"
 #include "startup/number_format.h"
 #include "startup/record_file.h"
@@ -24,6 +26,18 @@ const char* const OpenDialogFilter = "Dosarion Files (*.dsq)|*.dsq|";
 
 // The most questions a test file can hold: the count is a 16-bit number.
 constexpr long long MaxStoredQuestions = std::numeric_limits<std::int16_t>::max();
+
+// The program's scratch files and the drug database's files, which a test must never be
+// saved over: the next rewrite of either would destroy the test or the data.
+bool isReservedName(const std::string& name)
+{
+    const std::string base = fs::path(name).filename().string();
+    for (const char* reserved : { QuestionScratchFileName, NewTestFileName, DrugScratchFileName, DrugDataFileName,
+             TabletIndexFileName, FluidIndexFileName, CategoryFileName })
+        if (sameNameIgnoringCase(base, reserved))
+            return true;
+    return false;
+}
 
 bool endsWithTxt(const std::string& name)
 {
@@ -252,7 +266,7 @@ void ExamModel::saveAsRoutine()
     const std::string name = stripBlanks(chosen);
     // A "?" stands for a letter Windows-1252 lacks (the dialog's name arrives as that text);
     // neither it nor "*" belongs in a file name, and saving under it would make another file.
-    if (name.empty() || name.find_first_of("?*") != std::string::npos) {
+    if (name.empty() || name.find_first_of("?*") != std::string::npos || isReservedName(name)) {
         prompts_.message(IllegalSaveName, "");
         return;
     }

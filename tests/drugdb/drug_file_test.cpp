@@ -232,7 +232,9 @@ TEST(InterruptedRewrite, EveryFileOldOrNewAndNoScratchLeft)
             else
                 EXPECT_THROW(rebuildIndexes(folder.path(), categories, &hook), std::runtime_error);
             for (int i = 0; i < 4; ++i) {
-                const bool replaced = i == at ? step == RewriteStep::Renamed : i != 0 && i < at;
+                // The rebuild renames only when all three files are complete, in order.
+                const bool renaming = step == RewriteStep::BeforeRename || step == RewriteStep::Renamed;
+                const bool replaced = i == at ? step == RewriteStep::Renamed : i != 0 && i < at && renaming;
                 EXPECT_EQ(folder.read(names[i]), replaced ? fresh[i] : old[i]) << names[i];
             }
             for (const auto& entry : fs::directory_iterator(folder.path())) {
