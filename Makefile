@@ -2,7 +2,7 @@
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
-FUZZ_SECONDS ?= 12
+FUZZ_SECONDS ?= 30
 JOBS ?= 2
 DEMO ?= demo
 
