@@ -197,53 +197,6 @@ TEST(IndexRebuild, NoSolidRecordsGiveAnEmptyFirstLine)
     EXPECT_EQ(folder.read("mxdbs2.idx"), "1\r\n1,7\r\n");
 }
 
-/// Makes the rewrite of one file fail at one step.
-struct ThrowAt final : FaultHook {
-    void at(RewriteStep s, const fs::path& target) override
-    {
-        if (s == step && sameNameIgnoringCase(target.filename().string(), file))
-            throw std::runtime_error("interrupted");
-    }
-    RewriteStep step {};
-    std::string file;
-};
-
-TEST(InterruptedRewrite, EveryFileOldOrNewAndNoScratchLeft)
-{
-    // The compaction of MXDBASE.FIL after deleting record 2, then each file the rebuild writes.
-    const char* names[] = { "MXDBASE.FIL", "mxdbs1.idx", "mxdbs2.idx", "mxcat.idx" };
-    for (int at = 0; at < 4; ++at)
-        for (RewriteStep step : { RewriteStep::ScratchOpened, RewriteStep::ScratchWritten, RewriteStep::ScratchSynced,
-                 RewriteStep::BeforeRename, RewriteStep::Renamed }) {
-            SCOPED_TRACE(std::string(names[at]) + " step " + std::to_string(static_cast<int>(step)));
-            TempFolder folder;
-            const CategoryTables categories = writeMixedDatabase(folder);
-            const std::string data = folder.read(names[0]);
-            const std::string old[] = { data, "1\r\n9,9\r\n", "\r\n", "1\r\n\"Old                 \",9\r\n" };
-            const std::string fresh[]
-                = { data.substr(0, 240) + data.substr(480), MixedSolid, MixedFluid, MixedCategories };
-            for (int i = 1; i < 4; ++i)
-                folder.write(names[i], old[i]);
-            ThrowAt hook;
-            hook.step = step;
-            hook.file = names[at];
-            if (at == 0)
-                EXPECT_THROW(DrugFile(folder.path(), &hook).deleteRecord(2), std::runtime_error);
-            else
-                EXPECT_THROW(rebuildIndexes(folder.path(), categories, &hook), std::runtime_error);
-            for (int i = 0; i < 4; ++i) {
-                // The rebuild renames only when all three files are complete, in order.
-                const bool renaming = step == RewriteStep::BeforeRename || step == RewriteStep::Renamed;
-                const bool replaced = i == at ? step == RewriteStep::Renamed : i != 0 && i < at && renaming;
-                EXPECT_EQ(folder.read(names[i]), replaced ? fresh[i] : old[i]) << names[i];
-            }
-            for (const auto& entry : fs::directory_iterator(folder.path())) {
-                const std::string name = entry.path().filename().string();
-                EXPECT_TRUE(name == "MXDBASE.FIL" || name.ends_with(".idx")) << name << " left behind";
-            }
-        }
-}
-
 TEST(CreateCategory, SmallestFreeCodeANameCutToTwentyAndAtMostFifty)
 {
     CategoryTables t = parseCategoryFile("3\r\n\"A\",1\r\n\"B\",2\r\n\"D\",4\r\n", "mxcat.idx");
