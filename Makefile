@@ -2,14 +2,18 @@
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
-FUZZ_SECONDS ?= 12
+FUZZ_SECONDS ?= 30
 JOBS ?= 2
 DEMO ?= demo
 
 BUILD_DIR := $(abspath $(BUILD))
 SAMPLE_FILES := MXDBASE.FIL mxdbs1.idx mxdbs2.idx mxcat.idx
 
-.PHONY: run test test-asan fuzz bench build deps clean install package
+.PHONY: run test test-asan fuzz bench build deps clean install package format-check
+
+# Fails when a source file differs from what clang-format makes of it.
+format-check:
+	find src tests bench fuzz tools -name '*.cpp' -o -name '*.h' | xargs clang-format --dry-run -Werror
 
 deps:
 	@./tools/install-deps.sh
@@ -41,7 +45,10 @@ package: build
 	cd $(BUILD) && cpack -G DEB
 	@ls $(BUILD)/tutorbench_*.deb
 
-test: build
+# The tests build with warnings as errors.
+test: deps $(BUILD)/CMakeCache.txt
+	cmake -S . -B $(BUILD) -DTUTORBENCH_WERROR=ON
+	cmake --build $(BUILD) -j$(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.

@@ -89,5 +89,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const FileError&) {
         std::abort();
     }
+
+    // The same delete and rebuild failing at one step (chosen by the input): every file is
+    // left old or new, and what is left still loads.
+    const std::string beforeFault = fuzz::readBytes(folder / "MXDBASE.FIL");
+    fuzz::FailingHook hook(size > 0 ? 1 + static_cast<unsigned>(data[0]) % 12 : 0);
+    std::string deleted(beforeFault.substr(std::min(beforeFault.size(), L)));
+    deleted.resize(static_cast<std::size_t>(recordTotalFor(beforeFault.size()) - 1) * L, '\0');
+    try {
+        DrugFile file(folder, &hook);
+        file.deleteRecord(1);
+        file.close();
+        rebuildIndexes(folder, categories, &hook);
+    } catch (const FileError&) {
+    }
+    const std::string afterFault = fuzz::readBytes(folder / "MXDBASE.FIL");
+    if (afterFault != beforeFault && afterFault != deleted)
+        std::abort();
+    AppState reloaded(std::make_unique<fuzz::InputRandom>(bytes), folder);
+    if (const auto problem = loadStartupFiles(reloaded)) {
+        std::fprintf(stderr, "files left by a failed rewrite do not load: %s\n", problem->message.c_str());
+        std::abort();
+    }
     return 0;
 }

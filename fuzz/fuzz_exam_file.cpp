@@ -115,6 +115,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(reopened.QuestionCount() == count, "the copy reopens with every question");
     check(reopened.header().TestTitle == model.header().TestTitle, "the copy keeps the title");
 
+    // Save As failing at one step (chosen by the input) leaves no part of a test behind.
+    fuzz::FailingHook hook(1 + (commands >> 6) % 6);
+    reopened.setFaultHook(&hook);
+    again.fileNames.push_back("fault.dsq");
+    reopened.saveAs();
+    reopened.setFaultHook(nullptr);
+    check(!std::filesystem::exists(folder / "fault.dsq") || fuzz::readBytes(folder / "fault.dsq") == saved,
+        "a failed Save As leaves no partial test");
+    check(fuzz::readBytes(folder / "copy.dsq") == saved, "a failed Save As keeps the working file");
+
     model.newTest();
     model.closeTest();
     reopened.closeTest();

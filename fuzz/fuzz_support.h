@@ -6,7 +6,9 @@
 #include "drugdb/drug_file.h"
 #include "drugdb/drug_record.h"
 #include "startup/app_state.h"
+#include "startup/file_error.h"
 #include "startup/random_source.h"
+#include "startup/record_file.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -61,6 +63,26 @@ inline PrivateFolder& privateFolder()
     static PrivateFolder folder;
     return folder;
 }
+
+/// Makes the n-th step of the rewrites a target runs fail as a full disk would: the opening,
+/// writing, syncing or renaming of a scratch file, the folder's sync or an in-place sync.
+/// n = 0 fails nothing. The failure paths then run under the sanitizers like the rest.
+class FailingHook final : public FaultHook {
+public:
+    explicit FailingHook(unsigned n)
+        : n_(n)
+    {
+    }
+    void at(RewriteStep, const std::filesystem::path& target) override
+    {
+        if (++seen_ == n_)
+            throw FileError(target.string(), "The file \"" + target.filename().string() + "\" was not changed: fault.");
+    }
+
+private:
+    unsigned n_;
+    unsigned seen_ = 0;
+};
 
 inline void writeBytes(const std::filesystem::path& file, std::string_view bytes)
 {

@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages that building, testing and benchmarking Tutor Bench need.
 # Installs only what is missing, so running it again changes nothing.
 #   tools/install-deps.sh          compiler, CMake, Qt 6, pugixml, libzip, GoogleTest, Google Benchmark, fonts,
-#                                  poppler-utils
+#                                  poppler-utils, clang-format
 #   tools/install-deps.sh --fuzz   the same plus clang 14 and its fuzzing runtime
 set -e
 
@@ -11,7 +11,7 @@ set -e
 # and metainfo; dpkg-dev and file make the Debian package with its library dependencies, and lintian
 # checks it.
 PACKAGES="cmake make g++ pkg-config qt6-base-dev libpugixml-dev libzip-dev libgl-dev libgtest-dev libgmock-dev \
-libbenchmark-dev fonts-dejavu-core poppler-utils desktop-file-utils appstream dpkg-dev file lintian"
+libbenchmark-dev fonts-dejavu-core poppler-utils desktop-file-utils appstream dpkg-dev file lintian clang-format"
 if [ "$1" = "--fuzz" ]; then
     PACKAGES="$PACKAGES clang-14 libclang-rt-14-dev"
 fi

@@ -14,6 +14,8 @@ namespace tb {
 inline constexpr const char* DrugDataFileName = "MXDBASE.FIL";
 inline constexpr const char* DrugScratchFileName = "MXDBASE.TMP";
 inline constexpr int MaxDrugRecords = 32767;
+/// The largest data file: 32767 records, and less than half a record more (it rounds down).
+inline constexpr std::uint64_t MaxDrugFileBytes = MaxDrugRecords * 240ULL + 119;
 
 /// RecordTotal for a data file of `bytes` bytes: bytes/240 rounded half to even; 0 bytes gives 1.
 int recordTotalFor(std::uint64_t bytes);

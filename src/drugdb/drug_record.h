@@ -1,5 +1,7 @@
 #pragma once
 
+#include "startup/field_codec.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -65,18 +67,5 @@ struct DrugRecord {
     /// A blank record: generic name blank (all texts empty, all numbers 0).
     bool isBlank() const;
 };
-
-/// Little-endian field readers over the bytes of a record, for passes that need a few
-/// fields of many records without unpacking each one.
-std::int16_t int16At(std::string_view bytes, std::size_t offset);
-double float64At(std::string_view bytes, std::size_t offset);
-
-/// Byte offsets in a record of FormCode(0), Strength(0) and DrugCategory.
-inline constexpr std::size_t FormCodeOffset = 30 + 2 * 30 + 8 + 2 + 8 + 2 + 8 + 5 * 2;
-inline constexpr std::size_t StrengthOffset = FormCodeOffset + 5 * 2;
-inline constexpr std::size_t DrugCategoryOffset = DrugRecord::RecordLength - 2;
-
-/// A text without its trailing blanks (and trailing NULs of a never-written record).
-std::string trimmedRight(std::string_view text);
 
 } // namespace tb

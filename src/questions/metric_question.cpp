@@ -23,7 +23,7 @@ constexpr std::size_t MaxAnswerLength = 9;
 constexpr std::size_t ScaleWidth = 40;
 
 /// The three prefix codes used when only the common units are wanted: base unit, milli, micro.
-constexpr std::array<int, 3> CommonPrefixes = {4, 7, 8};
+constexpr std::array<int, 3> CommonPrefixes = { 4, 7, 8 };
 
 const std::string HyphenRule(45, '-');
 
@@ -130,8 +130,8 @@ GeneratedQuestion makeMetricQuestion(AppState& state)
 
     const MetricDraw& draw = *accepted;
     const bool symbols = state.settings.abbreviationsOn();
-    const std::string labelFrom = symbols ? symbolLabel(tables, draw.fromPrefix, measure)
-                                          : wordLabel(tables, draw.fromPrefix, measure);
+    const std::string labelFrom
+        = symbols ? symbolLabel(tables, draw.fromPrefix, measure) : wordLabel(tables, draw.fromPrefix, measure);
     const std::string labelTo
         = symbols ? symbolLabel(tables, draw.toPrefix, measure) : wordLabel(tables, draw.toPrefix, measure);
 
@@ -140,12 +140,12 @@ GeneratedQuestion makeMetricQuestion(AppState& state)
         + labelTo + "s.";
     result.answer = draw.conversion.converted;
     result.solution = draw.conversion.explanation;
-    result.duplicateKeys = {result.answer, draw.quantity, std::nullopt};
+    result.duplicateKeys = { result.answer, draw.quantity, std::nullopt };
     return result;
 }
 
-Conversion explainConversion(const UnitTables& tables, double quantity, int fromPrefix, int measure, int toPrefix,
-                             std::string_view mode)
+Conversion explainConversion(
+    const UnitTables& tables, double quantity, int fromPrefix, int measure, int toPrefix, std::string_view mode)
 {
     checkPrefix(fromPrefix);
     checkPrefix(toPrefix);

@@ -20,8 +20,8 @@ GeneratedQuestion makeMetricQuestion(AppState& state);
 /// Converts `quantity` from `fromPrefix` to `toPrefix` (prefix codes 1..8, never
 /// equal) within `measure` (1..3) and explains it: four lines when `mode` is
 /// exactly "short", otherwise the full explanation with the metric scale.
-Conversion explainConversion(const UnitTables& tables, double quantity, int fromPrefix, int measure, int toPrefix,
-                             std::string_view mode);
+Conversion explainConversion(
+    const UnitTables& tables, double quantity, int fromPrefix, int measure, int toPrefix, std::string_view mode);
 
 /// "The decimal place has been moved n places to the left/right." for a power of ten.
 std::string decimalMoveSentence(double ratio);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "startup/field_codec.h"
 #include "startup/random_source.h"
 #include "startup/settings.h"
 #include "startup/unit_tables.h"
@@ -33,7 +34,10 @@ struct CategoryTables {
 };
 
 /// A category name fitted to 20 characters: cut, or padded with blanks.
-std::string fitCategoryName(std::string_view name);
+inline std::string fitCategoryName(std::string_view name)
+{
+    return fitWidth(name, 20);
+}
 
 /// One remembered draw: the three duplicate keys of an accepted question.
 using DuplicateKeys = std::array<std::optional<double>, 3>;

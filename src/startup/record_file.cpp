@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
+#include <new>
 #include <stdio_ext.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -33,23 +35,65 @@ void syncFile(std::FILE* f)
         throw std::system_error(errno, std::generic_category());
 }
 
+[[noreturn]] void notRegular(const fs::path& path)
+{
+    throw FileError(path.string(),
+        "The file " + quoted(path)
+            + " cannot be used: it is not an ordinary file (a folder, a device, a pipe or a link to one). "
+              "Move it out of the folder.");
+}
+
+// Opens `path` without blocking on a pipe, and keeps it only when it is a regular file.
+// `create` makes a missing file, never through a symbolic link.
+int openRegular(const fs::path& path, int access, bool create, struct stat& info)
+{
+    int fd = ::open(path.c_str(), access | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT && create)
+        fd = ::open(path.c_str(), access | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return -1;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        notRegular(path);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
 } // namespace
 
-RecordFile::RecordFile(fs::path path, std::size_t recordLength, Mode mode)
+void syncFolderOf(const fs::path& file)
+{
+    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return; // a folder that cannot be opened cannot be synced either; the rename stands
+    const int rc = ::fsync(fd);
+    const int error = errno;
+    ::close(fd);
+    if (rc != 0 && error != EINVAL && error != EROFS)
+        throw FileError(file.string(),
+            "The file " + quoted(file) + " was replaced, but the folder could not be flushed to the disk ("
+                + std::strerror(error) + ").");
+}
+
+RecordFile::RecordFile(fs::path path, std::size_t recordLength, Mode mode, FaultHook* hook)
     : path_(std::move(path))
     , recordLength_(recordLength)
+    , hook_(hook)
 {
     if (recordLength_ == 0)
         throw FileError(path_.string(), "Record length 0 for " + quoted(path_));
-    if (mode == Mode::Read) {
-        file_ = std::fopen(path_.c_str(), "rb");
-    } else {
-        file_ = std::fopen(path_.c_str(), "r+b");
-        if (!file_ && errno == ENOENT)
-            file_ = std::fopen(path_.c_str(), "w+b");
-    }
-    if (!file_)
+    struct stat info { };
+    const bool write = mode == Mode::ReadWrite;
+    const int fd = openRegular(path_, write ? O_RDWR : O_RDONLY, write, info);
+    if (fd < 0)
         fail("cannot be opened");
+    file_ = ::fdopen(fd, write ? "r+b" : "rb");
+    if (!file_) {
+        ::close(fd);
+        fail("cannot be opened");
+    }
 }
 
 RecordFile::~RecordFile()
@@ -79,53 +123,30 @@ long long RecordFile::recordCount() const
     return static_cast<long long>((size + recordLength_ - 1) / recordLength_);
 }
 
-void RecordFile::seek(long long n, LastOp next)
+void RecordFile::seek(long long n)
 {
     // Record numbers whose offset would not fit a file position are refused like record 0.
     if (n < 1 || n - 1 > std::numeric_limits<off_t>::max() / static_cast<long long>(recordLength_))
         throw FileError(path_.string(), "Bad record number " + std::to_string(n) + " in " + quoted(path_) + ".");
-    const auto offset = static_cast<long long>(recordLength_) * (n - 1);
-    // A read after a read, or a write after a write, at the place the stream already
-    // stands needs no positioning; switching between the two always repositions.
-    if (offset == position_ && next == last_)
-        return;
-    position_ = -1;
-    if (fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0)
+    if (fseeko(file_, static_cast<off_t>(recordLength_) * (n - 1), SEEK_SET) != 0)
         fail("cannot be positioned");
-    position_ = offset;
 }
 
 bool RecordFile::read(long long n, std::string& out)
 {
-    const bool any = readMany(n, 1, out) > 0;
-    out.resize(recordLength_, '\0');
-    return any;
-}
-
-std::size_t RecordFile::readMany(long long first, std::size_t count, std::string& out)
-{
-    // The buffer is reused from call to call: only a short read's tail is cleared.
-    out.resize(recordLength_ * count);
     if (!file_)
         fail("is closed");
-    if (count == 0)
-        return 0;
-    seek(first, LastOp::Read);
-    last_ = LastOp::Read;
+    seek(n);
+    out.resize(recordLength_);
     const std::size_t got = std::fread(out.data(), 1, out.size(), file_);
     if (got < out.size()) {
-        position_ = -1;
         const bool failed = std::ferror(file_) != 0;
         std::clearerr(file_);
         if (failed)
             fail("cannot be read");
-    } else {
-        position_ += static_cast<long long>(got);
+        std::fill(out.begin() + static_cast<std::ptrdiff_t>(got), out.end(), '\0');
     }
-    const std::size_t records = (got + recordLength_ - 1) / recordLength_;
-    out.resize(records * recordLength_);
-    std::fill(out.begin() + static_cast<std::ptrdiff_t>(got), out.end(), '\0');
-    return records;
+    return got > 0;
 }
 
 void RecordFile::write(long long n, std::string_view bytes, char pad)
@@ -134,9 +155,7 @@ void RecordFile::write(long long n, std::string_view bytes, char pad)
         fail("is closed");
     std::string record(bytes.substr(0, recordLength_));
     record.resize(recordLength_, pad);
-    seek(n, LastOp::Write);
-    last_ = LastOp::Write;
-    position_ = -1;
+    seek(n);
     // A record that lengthens the file and fails part way (a full disk) is cut off again,
     // so that no half record is left behind to be read as a whole one later.
     struct stat before { };
@@ -149,17 +168,9 @@ void RecordFile::write(long long n, std::string_view bytes, char pad)
             // Best effort: should the cut fail too, the report below still names the file.
             [[maybe_unused]] const int cut = ::ftruncate(::fileno(file_), before.st_size);
         }
-        last_ = LastOp::None;
         errno = error;
         fail("cannot be written");
     }
-    position_ = static_cast<long long>(recordLength_) * (n - 1) + static_cast<long long>(record.size());
-}
-
-void RecordFile::expectSequentialReads()
-{
-    if (file_)
-        std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
 }
 
 void RecordFile::sync()
@@ -171,6 +182,8 @@ void RecordFile::sync()
     } catch (const std::system_error&) {
         fail("cannot be written");
     }
+    if (hook_)
+        hook_->at(RewriteStep::RecordSynced, path_);
 }
 
 void RecordFile::close()
@@ -183,31 +196,52 @@ void RecordFile::close()
         fail("cannot be closed");
 }
 
-std::string readWholeFile(const fs::path& path)
+std::string readWholeFile(const fs::path& path, std::uint64_t maxBytes)
 {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        throw FileError(path.string(), "The file " + quoted(path) + " cannot be opened: " + describeErrno() + ".");
-    // Read straight into a string of the file's size; go on in case the file grew meanwhile.
-    std::setvbuf(f, nullptr, _IONBF, 0);
     struct stat info { };
+    const int fd = openRegular(path, O_RDONLY, false, info);
+    if (fd < 0)
+        throw FileError(path.string(), "The file " + quoted(path) + " cannot be opened: " + describeErrno() + ".");
+    const auto tooLarge = [&] {
+        ::close(fd);
+        throw FileError(path.string(),
+            "The file " + quoted(path) + " is too large to be one of this program's files (more than "
+                + std::to_string(maxBytes) + " bytes). Replace it with a good copy.");
+    };
+    if (static_cast<std::uint64_t>(info.st_size) > maxBytes)
+        tooLarge();
     std::string data;
-    if (::fstat(::fileno(f), &info) == 0 && info.st_size > 0)
-        data.resize(static_cast<std::size_t>(info.st_size));
-    std::size_t have = 0;
-    for (;;) {
-        if (have == data.size())
-            data.resize(have + 65536);
-        const std::size_t got = std::fread(data.data() + have, 1, data.size() - have, f);
-        have += got;
-        if (got == 0)
-            break;
+    try {
+        // Read straight into a string of the file's size; go on in case the file grew meanwhile,
+        // but never past the bound.
+        data.resize(static_cast<std::size_t>(info.st_size) + 1);
+        std::size_t have = 0;
+        for (;;) {
+            if (have == data.size()) {
+                if (have > maxBytes)
+                    tooLarge();
+                data.resize(std::min<std::uint64_t>(have + 65536, maxBytes + 1));
+            }
+            const ssize_t got = ::read(fd, data.data() + have, data.size() - have);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0) {
+                ::close(fd);
+                throw FileError(path.string(), "The file " + quoted(path) + " cannot be read.");
+            }
+            if (got == 0)
+                break;
+            have += static_cast<std::size_t>(got);
+        }
+        if (have > maxBytes)
+            tooLarge();
+        data.resize(have);
+    } catch (const std::bad_alloc&) {
+        ::close(fd);
+        throw FileError(
+            path.string(), "The file " + quoted(path) + " cannot be read: there is not enough memory to hold it.");
     }
-    data.resize(have);
-    const bool bad = std::ferror(f) != 0;
-    std::fclose(f);
-    if (bad)
-        throw FileError(path.string(), "The file " + quoted(path) + " cannot be read.");
+    ::close(fd);
     return data;
 }
 
@@ -216,13 +250,26 @@ ScratchFile::ScratchFile(fs::path target, FaultHook* hook, fs::path scratch)
     , hook_(hook)
 {
     scratch_ = scratch.empty() ? fs::path(target_.string() + ".new") : std::move(scratch);
-    // A scratch file left by an interrupted run is never taken for a whole one:
-    // "w" truncates it before anything is written.
-    file_ = std::fopen(scratch_.c_str(), "wb");
-    if (!file_)
+    // A scratch file left by an interrupted run, or anything planted at its name (a link
+    // above all), is removed rather than reused or followed; the new one is created fresh.
+    struct stat old { };
+    if (::lstat(scratch_.c_str(), &old) == 0 && !S_ISDIR(old.st_mode))
+        ::unlink(scratch_.c_str());
+    const int fd = ::open(scratch_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    struct stat info { };
+    if (fd >= 0 && ::fstat(fd, &info) == 0) {
+        device_ = info.st_dev;
+        inode_ = info.st_ino;
+        file_ = ::fdopen(fd, "wb");
+    }
+    if (!file_) {
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
         throw FileError(target_.string(),
             "The file " + quoted(target_) + " cannot be rewritten: the scratch file " + quoted(scratch_)
-                + " cannot be created (" + describeErrno() + ").");
+                + " cannot be created (" + std::strerror(error) + ").");
+    }
     if (hook_) {
         // The destructor does not run when the constructor throws, so a failure
         // right after opening must close and remove the scratch file here.
@@ -252,8 +299,8 @@ void ScratchFile::fail(const std::string& what)
 {
     const int code = errno;
     const std::string reason = describeErrno();
-    throw FileError(target_.string(),
-        "The file " + quoted(target_) + " was not changed: " + what + " (" + reason + ").", 0, code);
+    throw FileError(
+        target_.string(), "The file " + quoted(target_) + " was not changed: " + what + " (" + reason + ").", 0, code);
 }
 
 void ScratchFile::append(std::string_view bytes)
@@ -264,8 +311,10 @@ void ScratchFile::append(std::string_view bytes)
         fail("the scratch file " + quoted(scratch_) + " could not be written");
 }
 
-void ScratchFile::commit()
+void ScratchFile::finish()
 {
+    if (finished_)
+        return;
     if (hook_)
         hook_->at(RewriteStep::ScratchWritten, target_);
     try {
@@ -277,15 +326,31 @@ void ScratchFile::commit()
     file_ = nullptr;
     if (rc != 0)
         fail("the scratch file " + quoted(scratch_) + " could not be closed");
-    if (hook_) {
+    finished_ = true;
+    if (hook_)
         hook_->at(RewriteStep::ScratchSynced, target_);
+}
+
+void ScratchFile::commit()
+{
+    finish();
+    if (hook_)
         hook_->at(RewriteStep::BeforeRename, target_);
+    // Only the file written here replaces the data: not one put in its place meanwhile.
+    struct stat now { };
+    if (::lstat(scratch_.c_str(), &now) != 0 || !S_ISREG(now.st_mode) || now.st_dev != device_
+        || now.st_ino != inode_) {
+        errno = EEXIST;
+        fail("the scratch file " + quoted(scratch_) + " was replaced by another file");
     }
     if (std::rename(scratch_.c_str(), target_.c_str()) != 0)
         fail("the scratch file " + quoted(scratch_) + " could not be renamed");
     committed_ = true;
     if (hook_)
         hook_->at(RewriteStep::Renamed, target_);
+    syncFolderOf(target_);
+    if (hook_)
+        hook_->at(RewriteStep::FolderSynced, target_);
 }
 
 void writeFileAtomically(const fs::path& target, std::string_view contents, FaultHook* hook)
@@ -293,18 +358,6 @@ void writeFileAtomically(const fs::path& target, std::string_view contents, Faul
     ScratchFile scratch(target, hook);
     scratch.append(contents);
     scratch.commit();
-}
-
-bool sameNameIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
 }
 
 fs::path findFile(const fs::path& folder, std::string_view name)

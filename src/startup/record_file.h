@@ -1,5 +1,6 @@
 #pragma once
 
+#include "startup/field_codec.h"
 #include "startup/file_error.h"
 
 #include <cstdint>
@@ -7,8 +8,11 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 
 namespace tb {
+
+class FaultHook;
 
 /// A file of fixed-length records addressed by record number from 1, as the data
 /// files, the settings file and the test files are. Opening for writing creates a
@@ -18,7 +22,10 @@ class RecordFile {
 public:
     enum class Mode { Read, ReadWrite };
 
-    RecordFile(std::filesystem::path path, std::size_t recordLength, Mode mode = Mode::ReadWrite);
+    /// Opens a regular file only (a pipe, device or folder is refused without blocking);
+    /// `hook` hears of each sync().
+    RecordFile(
+        std::filesystem::path path, std::size_t recordLength, Mode mode = Mode::ReadWrite, FaultHook* hook = nullptr);
     ~RecordFile();
     RecordFile(const RecordFile&) = delete;
     RecordFile& operator=(const RecordFile&) = delete;
@@ -33,38 +40,43 @@ public:
     /// Reads record n (n >= 1). Returns false when the record lies wholly past the
     /// end; `out` then holds zero bytes.
     bool read(long long n, std::string& out);
-    /// Reads up to `count` records from record `first` on into `out` (whole records;
-    /// a short last record is padded with zero bytes). Returns how many were read.
-    std::size_t readMany(long long first, std::size_t count, std::string& out);
     /// Writes record n, padding a short text with `pad` to the record length.
     void write(long long n, std::string_view bytes, char pad = ' ');
-    /// Gives the stream a large buffer, for a pass that reads the records in order.
-    /// Call before the first read.
-    void expectSequentialReads();
     /// Flushes to the operating system and to the disk.
     void sync();
     void close();
 
 private:
-    enum class LastOp { None, Read, Write };
-    void seek(long long n, LastOp next);
+    void seek(long long n);
     [[noreturn]] void fail(const std::string& what) const;
 
     std::filesystem::path path_;
     std::size_t recordLength_;
+    FaultHook* hook_;
     std::FILE* file_ = nullptr;
-    // Where the stream stands after the last read or write, so that records taken in
-    // order are read from the stream's buffer instead of a seek and a refill each.
-    long long position_ = -1;
-    LastOp last_ = LastOp::None;
 };
 
-/// Reads a whole file into memory; throws FileError when it cannot be read.
-std::string readWholeFile(const std::filesystem::path& path);
+/// The largest test file read whole: 99 questions and the header take 201,200 bytes.
+inline constexpr std::uint64_t MaxTestFileBytes = 1 << 20;
+
+/// Reads a whole regular file of at most `maxBytes` into memory; throws FileError naming
+/// the file when it cannot be read, is not a regular file, is larger or does not fit in memory.
+std::string readWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes = MaxTestFileBytes);
+
+/// Flushes the folder holding `file` to the disk, so that a rename in it survives a power cut.
+void syncFolderOf(const std::filesystem::path& file);
 
 /// A step of a whole-file rewrite, reported to a FaultHook so that tests can make
 /// a write fail or the process "die" at exactly that point.
-enum class RewriteStep { ScratchOpened, ScratchWritten, ScratchSynced, BeforeRename, Renamed };
+enum class RewriteStep {
+    ScratchOpened,
+    ScratchWritten,
+    ScratchSynced,
+    BeforeRename,
+    Renamed,
+    FolderSynced,
+    RecordSynced // an in-place write flushed to the disk (not part of a rewrite)
+};
 
 /// Tests install a hook that throws at a chosen step; production passes none.
 class FaultHook {
@@ -74,18 +86,21 @@ public:
 };
 
 /// A scratch file beside `target` that replaces it only when complete: write the
-/// contents, then commit() flushes it to disk and renames it over the target.
-/// Until then the target is untouched; a scratch file not committed is removed.
+/// contents, then commit() flushes it to disk, renames it over the target and flushes
+/// the folder. Until then the target is untouched; a scratch file not committed is removed.
+/// The scratch file is always created fresh: whatever stands at its name is removed first.
 class ScratchFile {
 public:
-    explicit ScratchFile(std::filesystem::path target, FaultHook* hook = nullptr,
-                         std::filesystem::path scratch = {});
+    explicit ScratchFile(std::filesystem::path target, FaultHook* hook = nullptr, std::filesystem::path scratch = {});
     ~ScratchFile();
     ScratchFile(const ScratchFile&) = delete;
     ScratchFile& operator=(const ScratchFile&) = delete;
 
     const std::filesystem::path& scratchPath() const { return scratch_; }
     void append(std::string_view bytes);
+    /// Flushes the contents to the disk and closes the scratch file (commit() does it too);
+    /// lets several files be complete before the first of them replaces its target.
+    void finish();
     void commit();
 
 private:
@@ -95,18 +110,17 @@ private:
     std::filesystem::path scratch_;
     FaultHook* hook_;
     std::FILE* file_ = nullptr;
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
+    bool finished_ = false;
     bool committed_ = false;
 };
 
 /// Replaces `target` with `contents` through a scratch file and a rename.
-void writeFileAtomically(const std::filesystem::path& target, std::string_view contents,
-                         FaultHook* hook = nullptr);
+void writeFileAtomically(const std::filesystem::path& target, std::string_view contents, FaultHook* hook = nullptr);
 
 /// The path of `name` in `folder`, matching an existing file regardless of letter
 /// case; when none exists, the name as given (the documented spelling).
 std::filesystem::path findFile(const std::filesystem::path& folder, std::string_view name);
-
-/// Case-insensitive comparison of two ASCII names.
-bool sameNameIgnoringCase(std::string_view a, std::string_view b);
 
 } // namespace tb

@@ -1,42 +1,18 @@
 #include "startup/settings.h"
 
+#include "startup/field_codec.h"
 #include "startup/record_file.h"
 
 namespace tb {
-
-namespace {
-
-void putInt16(std::string& out, std::int16_t v)
-{
-    const auto u = static_cast<std::uint16_t>(v);
-    out += static_cast<char>(u & 0xFF);
-    out += static_cast<char>(u >> 8);
-}
-
-std::int16_t getInt16(std::string_view bytes, std::size_t offset)
-{
-    const auto lo = static_cast<unsigned char>(bytes[offset]);
-    const auto hi = static_cast<unsigned char>(bytes[offset + 1]);
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(lo | (hi << 8)));
-}
-
-std::string fixedText(std::string_view text, std::size_t width)
-{
-    std::string s(text.substr(0, width));
-    s.resize(width, ' ');
-    return s;
-}
-
-} // namespace
 
 std::string Settings::pack() const
 {
     std::string out;
     out.reserve(RecordLength);
-    out += fixedText(ReservedText1, 60);
-    out += fixedText(ReservedText2, 60);
-    for (std::int16_t v : {Extra1, Extra2, Extra3, DisableAnimations, TexturedBackground, Extra4, Extra5,
-                           UseAbbreviations, AllMetricUnits, GenericAndTradeNames})
+    out += fitWidth(ReservedText1, 60);
+    out += fitWidth(ReservedText2, 60);
+    for (std::int16_t v : { Extra1, Extra2, Extra3, DisableAnimations, TexturedBackground, Extra4, Extra5,
+             UseAbbreviations, AllMetricUnits, GenericAndTradeNames })
         putInt16(out, v);
     return out;
 }
@@ -48,12 +24,11 @@ Settings Settings::unpack(std::string_view bytes)
     Settings s;
     s.ReservedText1 = record.substr(0, 60);
     s.ReservedText2 = record.substr(60, 60);
-    std::int16_t* fields[] = {&s.Extra1, &s.Extra2, &s.Extra3, &s.DisableAnimations, &s.TexturedBackground,
-                              &s.Extra4, &s.Extra5, &s.UseAbbreviations, &s.AllMetricUnits,
-                              &s.GenericAndTradeNames};
+    std::int16_t* fields[] = { &s.Extra1, &s.Extra2, &s.Extra3, &s.DisableAnimations, &s.TexturedBackground, &s.Extra4,
+        &s.Extra5, &s.UseAbbreviations, &s.AllMetricUnits, &s.GenericAndTradeNames };
     std::size_t offset = 120;
     for (std::int16_t* f : fields) {
-        *f = getInt16(record, offset);
+        *f = int16At(record, offset);
         offset += 2;
     }
     return s;

@@ -29,8 +29,8 @@ private:
     void connectWidgets();
 
     AppState& state_;
-    std::array<QCheckBox*, 5> Check1_{};
-    std::array<QPushButton*, 3> Command1_{};
+    std::array<QCheckBox*, 5> Check1_ {};
+    std::array<QPushButton*, 3> Command1_ {};
 };
 
 } // namespace tb

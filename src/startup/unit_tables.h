@@ -17,7 +17,7 @@ struct UnitTables {
     // Prefix code 1 kilo .. 4 bare base unit .. 8 micro; entry 0 left empty.
     std::array<std::string, 9> PrefixName;
     std::array<std::string, 9> PrefixSymbol;
-    std::array<double, 9> PrefixFactor{};
+    std::array<double, 9> PrefixFactor {};
     // Measure code 1 Volume, 2 Mass, 3 Length; entry 0 left empty.
     std::array<std::string, 4> MeasureName;
     std::array<std::string, 4> BaseUnitSymbol;

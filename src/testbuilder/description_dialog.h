@@ -32,9 +32,9 @@ private:
 
     ExamModel& model_;
     QLineEdit* Txttitle_ = nullptr;
-    std::array<QPlainTextEdit*, 2> Txtdescription_{};
+    std::array<QPlainTextEdit*, 2> Txtdescription_ {};
     QCheckBox* Check1_ = nullptr;
-    std::array<QPushButton*, 2> cmdtitleaccept_{};
+    std::array<QPushButton*, 2> cmdtitleaccept_ {};
 };
 
 } // namespace tb

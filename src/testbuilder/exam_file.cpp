@@ -1,5 +1,7 @@
 #include "testbuilder/exam_model.h"
 
+#include "drugdb/drug_file.h"
+#include "drugdb/index_files.h"
 #include "startup/cp1252.h"
 #include "startup/number_format.h"
 #include "startup/record_file.h"
@@ -25,17 +27,21 @@ const char* const OpenDialogFilter = "Dosarion Files (*.dsq)|*.dsq|";
 // The most questions a test file can hold: the count is a 16-bit number.
 constexpr long long MaxStoredQuestions = std::numeric_limits<std::int16_t>::max();
 
-std::string upper(std::string text)
+// The program's scratch files and the drug database's files, which a test must never be
+// saved over: the next rewrite of either would destroy the test or the data.
+bool isReservedName(const std::string& name)
 {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return text;
+    const std::string base = fs::path(name).filename().string();
+    for (const char* reserved : { QuestionScratchFileName, NewTestFileName, DrugScratchFileName, DrugDataFileName,
+             TabletIndexFileName, FluidIndexFileName, CategoryFileName })
+        if (sameNameIgnoringCase(base, reserved))
+            return true;
+    return false;
 }
 
 bool endsWithTxt(const std::string& name)
 {
-    return name.size() >= 4 && upper(name.substr(name.size() - 4)) == ".TXT";
+    return name.size() >= 4 && upperAscii(name.substr(name.size() - 4)) == ".TXT";
 }
 
 // What went wrong, naming the file: the details a message box shows on request.
@@ -268,7 +274,7 @@ void ExamModel::saveAsRoutine()
     std::string name = stripBlanks(chosen);
     // A "?" stands for a letter Windows-1252 lacks (the dialog's name arrives as that text);
     // neither it nor "*" belongs in a file name, and saving under it would make another file.
-    if (name.empty() || name.find_first_of("?*") != std::string::npos || isLockFileName(name)) {
+    if (name.empty() || name.find_first_of("?*") != std::string::npos || isLockFileName(name) || isReservedName(name)) {
         prompts_.message(IllegalSaveName, "");
         return;
     }
@@ -404,12 +410,12 @@ const std::vector<std::string>& ExamModel::updatefilelist()
         if (fromCp1252(name) != native)
             continue;
         std::error_code typeError;
-        if (name.size() > 4 && upper(name.substr(name.size() - 4)) == ".DSQ" && it->is_regular_file(typeError))
+        if (name.size() > 4 && upperAscii(name.substr(name.size() - 4)) == ".DSQ" && it->is_regular_file(typeError))
             fileList_.push_back(name);
     }
     std::sort(fileList_.begin(), fileList_.end(), [](const std::string& a, const std::string& b) {
-        const std::string ua = upper(a);
-        const std::string ub = upper(b);
+        const std::string ua = upperAscii(a);
+        const std::string ub = upperAscii(b);
         return ua != ub ? ua < ub : a < b;
     });
     return fileList_;

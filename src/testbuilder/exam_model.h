@@ -49,8 +49,7 @@ public:
 /// become messages through `Prompts`.
 class ExamModel final {
 public:
-    /// Sets up a new test in "test.tmp" of state.dataFolder and writes its header
-    /// (the window's opening steps 3, 5 and 6).
+    /// Sets up a new test "untitled" in "test.tmp" of state.dataFolder and writes its header.
     ExamModel(AppState& state, Prompts& prompts, ExamView& view);
 
     // ---- the editing buffer: the three fields the window shows ----

@@ -3,37 +3,8 @@
 #include "startup/number_format.h"
 
 #include <cmath>
-#include <cstring>
 
 namespace tb {
-
-std::string stripBlanks(std::string_view text)
-{
-    const std::size_t end = lengthWithoutTrailingBlanks(text);
-    if (end == 0)
-        return {};
-    const auto first = text.find_first_not_of(' ');
-    return std::string(text.substr(first, end - first));
-}
-
-std::size_t lengthWithoutTrailingBlanks(std::string_view text)
-{
-    static constexpr char Blanks[] = "                                "; // 32 blanks
-    constexpr std::size_t Block = sizeof Blanks - 1;
-    std::size_t end = text.size();
-    while (end >= Block && std::memcmp(text.data() + end - Block, Blanks, Block) == 0)
-        end -= Block;
-    while (end > 0 && text[end - 1] == ' ')
-        --end;
-    return end;
-}
-
-std::string fitWidth(std::string_view text, std::size_t width)
-{
-    std::string fitted(text.substr(0, width));
-    fitted.resize(width, ' ');
-    return fitted;
-}
 
 namespace {
 

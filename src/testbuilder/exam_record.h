@@ -2,6 +2,7 @@
 
 #include "questions/generated_question.h"
 #include "startup/app_state.h"
+#include "startup/field_codec.h"
 
 #include <cstddef>
 #include <string>
@@ -55,14 +56,6 @@ struct TestHeader {
     /// The header fields as openfile reads them (stripped, title kept to 40).
     static TestHeader unpack(std::string_view bytes);
 };
-
-/// Removes outer blanks only; line breaks stay.
-std::string stripBlanks(std::string_view text);
-/// The length of a text without its trailing blanks. Records are mostly padding, so
-/// this looks at the blanks a block at a time.
-std::size_t lengthWithoutTrailingBlanks(std::string_view text);
-/// Cuts or blank-pads a text to `width` characters.
-std::string fitWidth(std::string_view text, std::size_t width);
 
 /// Remembers `keys` unless they were seen among the last 50; true when they were (a repeat).
 bool isRepeat(RepeatHistory& history, const DuplicateKeys& keys);

@@ -14,22 +14,39 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(BadSettingsFile, LoadsWhatIsThereAndStoresWithoutLosingTheRest)
+struct SettingsFileRow {
+    const char* name;
+    std::string bytes;
+    std::int16_t textured;
+    std::string stored; // the file after UseAbbreviations (bytes 134 and 135) is set to -1
+};
+
+class BadSettingsFile : public ::testing::TestWithParam<SettingsFileRow> { };
+
+TEST_P(BadSettingsFile, LoadsWhatIsThereAndStoresWithoutLosingTheRest)
 {
-    const std::string texts = std::string(128, 'a') + std::string("\x02\x01", 2); // then TexturedBackground
-    const std::pair<std::string, std::int16_t> files[]
-        = { { "", 0 }, { std::string(70, 'a'), 0 }, { texts.substr(0, 129), 0x02 },
-              { texts + std::string(Settings::RecordLength - 130, '\0') + std::string(100000, '\x7F'), 0x0102 } };
-    for (const auto& [bytes, textured] : files) {
-        TempFolder folder;
-        folder.write("MX.INI", bytes);
-        Settings changed = loadSettings(folder.path());
-        EXPECT_EQ(changed.TexturedBackground, textured);
-        changed.UseAbbreviations = -1;
-        storeSettings(folder.path(), changed);
-        EXPECT_EQ(folder.read("MX.INI"), changed.pack() + bytes.substr(std::min(bytes.size(), Settings::RecordLength)));
-    }
+    TempFolder folder;
+    folder.write("MX.INI", GetParam().bytes);
+    Settings changed = loadSettings(folder.path());
+    EXPECT_EQ(changed.TexturedBackground, GetParam().textured);
+    changed.UseAbbreviations = -1;
+    storeSettings(folder.path(), changed);
+    EXPECT_EQ(folder.read("MX.INI"), GetParam().stored);
 }
+
+const std::string Abbreviations = std::string("\xFF\xFF", 2) + std::string(4, '\0');
+const std::string Texts = std::string(128, 'a') + std::string("\x02\x01", 2); // then TexturedBackground
+const std::string Tail(100000, '\x7F');
+
+INSTANTIATE_TEST_SUITE_P(Files, BadSettingsFile,
+    ::testing::Values(SettingsFileRow { "Empty", "", 0, std::string(134, '\0') + Abbreviations },
+        SettingsFileRow {
+            "ShortText", std::string(70, 'a'), 0, std::string(70, 'a') + std::string(64, '\0') + Abbreviations },
+        SettingsFileRow {
+            "HalfANumber", Texts.substr(0, 129), 0x02, Texts.substr(0, 129) + std::string(5, '\0') + Abbreviations },
+        SettingsFileRow { "LongTail", Texts + std::string(10, '\0') + Tail, 0x0102,
+            Texts + std::string(4, '\0') + Abbreviations + Tail }),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SpoiltStartupFile, IsNamedWithItsLineAndNothingIsLoadedOrWritten)
 {

@@ -33,64 +33,6 @@ TEST(UnitTables, HoldTheirFixedContents)
             "by intramuscular injection", "by subcutaneous injection", "intravenously" }));
 }
 
-TEST(IndexFile, ReadsPairsWithEitherLineEndUpToTheAnnouncedCount)
-{
-    for (const char* text : { "3\r\n12,3\r\n4,1\r\n7,3\r\n", "3\n12,3\n4,1\n7,3\n", "3\r12,3\r4,1\r7,3",
-             "3\r\n12,3\r\n4,1\r\n7,3\r\n10,4\r\n\r\n" }) {
-        const DrugIndex index = parseIndexFile(text, "mxdbs1.idx");
-        EXPECT_EQ(index.count, 3);
-        EXPECT_EQ(index.record, (std::vector<std::int16_t> { 0, 12, 4, 7 }));
-        EXPECT_EQ(index.category, (std::vector<std::int16_t> { 0, 3, 1, 3 }));
-    }
-    for (const char* text : { "", "\r\n", "  \r\n", "0\r\n5,5\r\n" })
-        EXPECT_EQ(parseIndexFile(text, "mxdbs2.idx").count, 0) << text;
-}
-
-// Parses a bad file; the refusal must name the file, the line and what is wrong.
-void expectRefused(bool category, const std::string& text, int line, const char* words)
-{
-    const std::string name = category ? "MXCAT.IDX" : "Mxdbs1.idx";
-    try {
-        category ? (void)parseCategoryFile(text, name) : (void)parseIndexFile(text, name);
-        ADD_FAILURE() << "accepted " << text;
-    } catch (const FileError& e) {
-        const std::string message = e.what();
-        EXPECT_EQ(e.line(), line) << message;
-        EXPECT_NE(message.find('"' + name + '"'), std::string::npos) << message;
-        EXPECT_NE(message.find("line " + std::to_string(line)), std::string::npos) << message;
-        EXPECT_NE(message.find(words), std::string::npos) << message;
-    }
-}
-
-TEST(CategoryFile, HoldsFiftyNamesOfTwentyCharactersAndRefusesMore)
-{
-    std::string fifty = "50\r\n\"Analgesics of the 25 char\",1\r\n\"Sleep\",-3\r\n";
-    for (int k = 3; k <= 50; ++k)
-        fifty += "\"Category " + std::to_string(k) + "\"," + std::to_string(k) + "\r\n";
-    const CategoryTables c = parseCategoryFile(fifty, "mxcat.idx");
-    EXPECT_EQ(c.CategoryCount, 50);
-    EXPECT_EQ(c.CategoryName[1], "Analgesics of the 25");
-    EXPECT_EQ(c.CategoryName[2], "Sleep               ");
-    EXPECT_EQ(c.CategoryCode[2], -3);
-    EXPECT_EQ(c.CategoryCode[50], 50);
-    // Keeping only 50 would silently drop the rest when the editor next writes the file.
-    expectRefused(true, "51" + fifty.substr(2) + "\"Category 51\",51\r\n", 1, "at most 50");
-}
-
-TEST(StartupFiles, BadIndexOrCategoryFileIsNamedWithItsLine)
-{
-    const std::tuple<bool, const char*, int, const char*> cases[]
-        = { { false, "three\r\n", 1, "whole number" }, { false, "-1\r\n", 1, "negative" },
-              { false, "40000\r\n", 1, "range" }, { false, "3\r\n1,1\r\n2,2\r\n", 4, "announces 3 entries but only 2" },
-              { false, "1\r\n12;3\r\n", 2, "comma" }, { false, "1\r\n0,3\r\n", 2, "below 1" },
-              { false, "1\r\n40000,3\r\n", 2, "range" }, { false, "2\r\n1,1\r\n2,2,2\r\n", 3, "category code" },
-              { true, "x\r\n", 1, "whole number" }, { true, "2\r\n\"A\",1\r\n", 3, "announces 2 entries but only 1" },
-              { true, "1\r\n\"Open,1\r\n", 2, "closing quote" }, { true, "1\r\n\"A\" 1\r\n", 2, "comma" },
-              { true, "1\r\n\"A\",\r\n", 2, "category code" }, { true, "1\r\n\"A\",70000\r\n", 2, "range" } };
-    for (const auto& [category, text, line, words] : cases)
-        expectRefused(category, text, line, words);
-}
-
 // A data folder with the three start-up files.
 struct StartupFolder {
     StartupFolder()

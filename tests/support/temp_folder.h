@@ -15,8 +15,8 @@ public:
     TempFolder()
     {
         std::random_device device;
-        path_ = std::filesystem::temp_directory_path() /
-                ("tutorbench-test-" + std::to_string(device()) + "-" + std::to_string(device()));
+        path_ = std::filesystem::temp_directory_path()
+            / ("tutorbench-test-" + std::to_string(device()) + "-" + std::to_string(device()));
         std::filesystem::create_directories(path_);
     }
     ~TempFolder()
@@ -44,9 +44,9 @@ public:
     /// Copies the sample drug database (built by the sample_database target) into the folder.
     void copySampleDatabase(const std::filesystem::path& sampleDir) const
     {
-        for (const char* name : {"MXDBASE.FIL", "mxdbs1.idx", "mxdbs2.idx", "mxcat.idx"})
-            std::filesystem::copy_file(sampleDir / name, path_ / name,
-                                       std::filesystem::copy_options::overwrite_existing);
+        for (const char* name : { "MXDBASE.FIL", "mxdbs1.idx", "mxdbs2.idx", "mxcat.idx" })
+            std::filesystem::copy_file(
+                sampleDir / name, path_ / name, std::filesystem::copy_options::overwrite_existing);
     }
 
 private:

@@ -67,8 +67,8 @@ TEST_F(ModelFixture, CreateQuestionKeepsTheTypedQuestionAndLeavesNoGap)
     tickOnly(1);
     model->createQuestions("2");
     ASSERT_EQ(model->QuestionCount(), 3);
-    const std::string typed = "Typed question" + std::string(786, ' ') + "Typed solution" + std::string(1186, ' ')
-        + "7" + std::string(11, ' ');
+    const std::string typed = "Typed question" + std::string(786, ' ') + "Typed solution" + std::string(1186, ' ') + "7"
+        + std::string(11, ' ');
     EXPECT_EQ(record("test.tmp", 2), typed);
     prompts.fileNames = { "week5" };
     model->saveAs();
@@ -236,6 +236,44 @@ TEST_F(ModelFixture, DrugsThatCannotBeReadAreLeftOutOfTheCandidates)
     EXPECT_EQ(model->QuestionCount(), 3);
     EXPECT_LE(model->lastGenerated().duplicateKeys[1].value_or(0), firstTablet);
 }
+
+} // namespace
+} // namespace tb
+
+namespace tb {
+namespace {
+
+struct StoredFieldRow {
+    const char* name;
+    std::string question; // as the file holds it before
+    std::string stored; // the question field after putfile
+};
+
+class PutfileStores : public ModelFixture, public ::testing::WithParamInterface<StoredFieldRow> { };
+
+// A question read from a file and left again is stored with its outer blanks removed
+// (blanks only: a line break and the blanks after it stay).
+TEST_P(PutfileStores, OuterBlanksRemovedWhenTheQuestionIsLeft)
+{
+    const std::string header = testing::untitledHeader();
+    const std::string answer = " 5" + std::string(10, ' ');
+    folder.write("lead.dsq", header + GetParam().question + std::string(1200, ' ') + answer);
+    prompts.fileNames.push_back((folder / "lead.dsq").string());
+    model->openTest();
+    model->back();
+    model->forward();
+    const std::string record = folder.read("lead.dsq").substr(TestRecordLength, TestRecordLength);
+    EXPECT_EQ(record.substr(0, QuestionWidth), GetParam().stored);
+    EXPECT_EQ(record.substr(QuestionWidth + SolutionWidth), "5" + std::string(11, ' '));
+}
+
+INSTANTIATE_TEST_SUITE_P(Fields, PutfileStores,
+    ::testing::Values(
+        StoredFieldRow { "LeadingBlanks", "  What?" + std::string(793, ' '), "What?" + std::string(795, ' ') },
+        StoredFieldRow {
+            "LineBreakFirst", "\r\n  What?" + std::string(791, ' '), "\r\n  What?" + std::string(791, ' ') },
+        StoredFieldRow { "NoBlanks", "What?" + std::string(795, ' '), "What?" + std::string(795, ' ') }),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace tb
