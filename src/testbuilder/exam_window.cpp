@@ -6,6 +6,7 @@
 #include "startup/cp1252.h"
 #include "startup/prompts.h"
 #include "startup/settings_window.h"
+#include "testbuilder/class_versions_dialog.h"
 #include "testbuilder/description_dialog.h"
 #include "testbuilder/exam_model.h"
 
@@ -174,6 +175,7 @@ public:
     void numbquest_Click(int index);
     void tfop_Click(int index);
     void mnuprint_Click(int index);
+    void mnuversions_Click();
     void copy_Click(int index);
     void editField(int index, int field);
     void mnuch_Click();
@@ -236,6 +238,7 @@ public:
     std::array<QAction*, 6> numbquest {};
     std::array<QAction*, 5> tfop {};
     QAction* mnuexport = nullptr;
+    QAction* mnuversions = nullptr; // "Class &Versions...": V is free in the File menu
     std::array<QAction*, 2> mnuprint {}; // "&Print Test...", "Export as PD&F..."
     QAction* mnuquit = nullptr;
     QAction* bar3 = nullptr;
@@ -523,6 +526,7 @@ void ExamWindow::Impl::createMenus()
     mnuprint[1] = action(fileMenu, QStringLiteral("mnuprint_1"), "Export as PD&F...");
 
     mnuexport = action(fileMenu, QStringLiteral("mnuexport"), "E&xport for Learning Platform...");
+    mnuversions = action(fileMenu, QStringLiteral("mnuversions"), "Class &Versions...");
 
     separator(fileMenu, "bar1");
     mnuquit = action(fileMenu, QStringLiteral("mnuquit"), "&Quit");
@@ -592,6 +596,7 @@ void ExamWindow::Impl::connectWidgets()
         guard([this] { guarded([](ExamModel& model) { model.exportForPlatform(); }); }));
     for (int i = 0; i < 2; ++i)
         QObject::connect(mnuprint[i], &QAction::triggered, &owner_, guard([this, i] { mnuprint_Click(i); }));
+    QObject::connect(mnuversions, &QAction::triggered, &owner_, guard([this] { mnuversions_Click(); }));
     QObject::connect(mnuquit, &QAction::triggered, &owner_, guard([this] { owner_.close(); }));
     for (int i = 0; i < 3; ++i)
         QObject::connect(copy[i], &QAction::triggered, &owner_, guard([this, i] { copy_Click(i); }));
@@ -1009,6 +1014,12 @@ void ExamWindow::Impl::mnuprint_Click(int index)
         else
             model.exportPdf(printer);
     });
+}
+
+void ExamWindow::Impl::mnuversions_Click()
+{
+    const std::string count = toStored(Text1->text(), false);
+    guarded([this, &count](ExamModel& model) { runClassVersions(&owner_, model, state_, prompts_, count); });
 }
 
 // Cut, Copy and paste act on the text field that has the focus, through the
