@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QProgressDialog>
 
 #include <algorithm>
 
@@ -52,6 +53,30 @@ QStringList qtNameFilters(const std::string& filter)
 QtPrompts::QtPrompts(std::filesystem::path startFolder)
     : startFolder_(std::move(startFolder))
 {
+}
+
+QtPrompts::~QtPrompts() = default;
+
+bool QtPrompts::progress(int done, int total)
+{
+    if (done >= total) {
+        progress_.reset();
+        return true;
+    }
+    if (!progress_) {
+        progress_ = std::make_unique<QProgressDialog>(
+            QStringLiteral("Making the versions..."), QStringLiteral("&Cancel"), 0, total, dialogParent());
+        progress_->setObjectName(QStringLiteral("progress"));
+        progress_->setWindowTitle(QStringLiteral("Class Versions"));
+        progress_->setWindowModality(Qt::WindowModal);
+        progress_->setAutoClose(false);
+        progress_->setAutoReset(false);
+        progress_->setMinimumDuration(0);
+    }
+    progress_->setMaximum(total);
+    progress_->setValue(done);
+    QApplication::processEvents();
+    return !progress_->wasCanceled();
 }
 
 void QtPrompts::message(const std::string& text, const std::string& title, const std::string& details)

@@ -6,8 +6,10 @@
 #include <QStringList>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
+class QProgressDialog;
 class QWidget;
 
 namespace tb {
@@ -25,6 +27,7 @@ class QtPrompts final : public Prompts {
 public:
     /// `startFolder` is where the file dialogs open: the program's data folder.
     explicit QtPrompts(std::filesystem::path startFolder);
+    ~QtPrompts() override;
 
     /// Problems show the warning icon, news the information icon.
     void message(const std::string& text, const std::string& title, const std::string& details = {}) override;
@@ -39,6 +42,8 @@ public:
     std::string saveFileName(const std::string& title, const std::string& filter, int filterIndex) override;
     /// The same dialog; `filterIndex` comes back as the filter selected when it closed.
     std::string saveFileNameWithFilter(const std::string& title, const std::string& filter, int& filterIndex) override;
+    /// A progress dialog with a Cancel button, shown from the first step to the last.
+    bool progress(int done, int total) override;
     /// The clipboard's text with its line ends as CR LF, the program's line break.
     std::string clipboardText() override;
     /// Puts the text on the clipboard with the desktop's own line ends.
@@ -50,6 +55,7 @@ private:
         bool save, const std::string& title, const std::string& filter, int filterIndex, int* selectedIndex = nullptr);
 
     std::filesystem::path startFolder_;
+    std::unique_ptr<QProgressDialog> progress_;
 };
 
 } // namespace tb

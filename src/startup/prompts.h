@@ -35,6 +35,16 @@ public:
         return saveFileName(title, filter, filterIndex);
     }
 
+    /// Work that takes a while shows how far it got: `done` of `total` steps; done == total ends
+    /// the display. Returns false once the teacher has cancelled; the work then stops between
+    /// two steps. Without a display nothing can be cancelled.
+    virtual bool progress(int done, int total)
+    {
+        (void)done;
+        (void)total;
+        return true;
+    }
+
     /// The clipboard as plain text.
     virtual std::string clipboardText() = 0;
     virtual void setClipboardText(const std::string& text) = 0;

@@ -54,11 +54,12 @@ ExamMenus::ExamMenus(QMenuBar* bar)
         tfop[i] = action(textfileoptions, QStringLiteral("tfop_%1").arg(i), includes[i]);
         tfop[i]->setCheckable(true);
     }
-    // Printing follows the text-file options that govern it; P, F and x are free access keys
+    // Printing follows the text-file options that govern it; P, F, x and V are free access keys
     // of the File menu.
     mnuprint[0] = action(fileMenu, QStringLiteral("mnuprint_0"), "&Print Test...");
     mnuprint[1] = action(fileMenu, QStringLiteral("mnuprint_1"), "Export as PD&F...");
     mnuexport = action(fileMenu, QStringLiteral("mnuexport"), "E&xport for Learning Platform...");
+    mnuversions = action(fileMenu, QStringLiteral("mnuversions"), "Class &Versions...");
 
     separator(fileMenu, "bar1");
     mnuquit = action(fileMenu, QStringLiteral("mnuquit"), "&Quit");

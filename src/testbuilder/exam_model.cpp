@@ -257,10 +257,7 @@ void ExamModel::createQuestions(const std::string& countText)
         const double wanted = std::trunc(readNumber(countText));
         int count = wanted < 1.0 ? 1 : static_cast<int>(std::min(wanted, 1.0e6));
 
-        std::vector<int> choices;
-        for (int box = 0; box < CategoryBoxCount; ++box)
-            if (categoryTicked_[static_cast<std::size_t>(box)])
-                choices.push_back(box + 1);
+        const std::vector<int> choices = categoryChoices();
         if (choices.empty())
             return;
 
@@ -279,15 +276,9 @@ void ExamModel::createQuestions(const std::string& countText)
 
         try {
             for (int k = 1; k <= count; ++k) {
-                state_.rng().reseed();
-                const int category = choices[static_cast<std::size_t>(
-                    randomWhole(state_.rng(), static_cast<int>(choices.size())) - 1)];
                 unsaved_ = true;
-                if (!generateQuestion(category))
+                if (!draftOne(choices, recordBuffer_))
                     break;
-                recordBuffer_.questionText = fitWidth(lastGenerated_.question, QuestionWidth);
-                recordBuffer_.solutionText = fitWidth(lastGenerated_.solution, SolutionWidth);
-                recordBuffer_.answerText = storedAnswer(lastGenerated_.answer);
                 showquestion1();
                 ++questionCount_;
                 currentQuestion_ = questionCount_;
@@ -304,6 +295,53 @@ void ExamModel::createQuestions(const std::string& countText)
             questionCount_ = 1;
         refresh();
     });
+}
+
+std::vector<int> ExamModel::categoryChoices() const
+{
+    std::vector<int> choices;
+    for (int box = 0; box < CategoryBoxCount; ++box)
+        if (categoryTicked_[static_cast<std::size_t>(box)])
+            choices.push_back(box + 1);
+    return choices;
+}
+
+bool ExamModel::draftOne(const std::vector<int>& choices, QuestionRecord& out)
+{
+    state_.rng().reseed();
+    const int category
+        = choices[static_cast<std::size_t>(randomWhole(state_.rng(), static_cast<int>(choices.size())) - 1)];
+    if (!generateQuestion(category))
+        return false;
+    out.questionText = fitWidth(lastGenerated_.question, QuestionWidth);
+    out.solutionText = fitWidth(lastGenerated_.solution, SolutionWidth);
+    out.answerText = storedAnswer(lastGenerated_.answer);
+    return true;
+}
+
+int ExamModel::countForNewTest(const std::string& countText)
+{
+    const double wanted = std::trunc(readNumber(countText));
+    const int count = wanted < 1.0 ? 1 : static_cast<int>(std::min(wanted, 1.0e6));
+    if (count <= MaxQuestions)
+        return count;
+    view_.setCountText(formatInt(MaxQuestions));
+    prompts_.message(LimitWarning, "Warning!");
+    return MaxQuestions;
+}
+
+bool ExamModel::draftQuestions(int count, std::vector<QuestionRecord>& out)
+{
+    const std::vector<int> choices = categoryChoices();
+    if (choices.empty())
+        return false;
+    for (int k = 1; k <= count; ++k) {
+        QuestionRecord record;
+        if (!draftOne(choices, record))
+            return false;
+        out.push_back(std::move(record));
+    }
+    return true;
 }
 
 bool ExamModel::generateQuestion(int category)

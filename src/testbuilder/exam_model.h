@@ -116,6 +116,21 @@ public:
     /// asks before replacing a file, and writes the PDF.
     void exportPdf(DocumentPrinter& printer);
 
+    // ---- class versions: new tests made with the window's choices, beside this one ----
+    /// The number of questions Create Question makes in a new, untouched test for the count
+    /// box's text: at least 1; above the limit the count box gets the reduced number and the
+    /// limit warning is shown.
+    int countForNewTest(const std::string& countText);
+    /// Makes `count` questions with the ticked categories and selected drug categories as
+    /// Create Question does, appending them to `out`; the test and the window are untouched.
+    /// False when no tablet or fluid question could be built (its message was shown).
+    bool draftQuestions(int count, std::vector<QuestionRecord>& out);
+    /// True when `name` designates the working file, in any spelling.
+    bool designatesWorkingFile(const std::string& name) const;
+    /// The lock of a test about to be written; throws FileError naming the file and its
+    /// holder when another copy of the program has it as its working file.
+    LockFile lockTest(const std::filesystem::path& file) const;
+
     // ---- the test-file list ----
     /// updatefilelist: the *.dsq files of the data folder, bare names, sorted by name.
     const std::vector<std::string>& updatefilelist();
@@ -165,10 +180,11 @@ private:
     std::string packShownFields() const;
     /// Writes the header of a new test as the whole working file.
     void startWorkingFile();
-    bool designatesWorkingFile(const std::string& name) const;
-    /// The lock of a test about to become the working file; throws FileError naming the
-    /// file and its holder when another copy of the program has it.
-    LockFile lockTest(const std::filesystem::path& file) const;
+    /// The codes of the ticked category boxes, in box order.
+    std::vector<int> categoryChoices() const;
+    /// One pass of Create Question: a category drawn from `choices`, its question generated
+    /// and cut to the record's widths. False when no tablet or fluid question could be built.
+    bool draftOne(const std::vector<int>& choices, QuestionRecord& out);
     /// Runs one command; whatever it throws becomes a message to the teacher.
     void guarded(const std::function<void()>& command);
 

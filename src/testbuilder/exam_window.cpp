@@ -7,6 +7,7 @@
 #include "startup/app_state.h"
 #include "startup/prompts.h"
 #include "startup/settings_window.h"
+#include "testbuilder/class_versions_dialog.h"
 #include "testbuilder/description_dialog.h"
 #include "testbuilder/exam_form_window.h"
 #include "testbuilder/exam_menus_window.h"
@@ -75,6 +76,7 @@ public:
     void numbquest_Click(int index);
     void tfop_Click(int index);
     void mnuprint_Click(int index);
+    void mnuversions_Click();
     void copy_Click(int index);
     void editField(int index, int field);
     void mnuch_Click();
@@ -165,6 +167,7 @@ void ExamWindow::Impl::connectWidgets()
         QObject::connect(menus->mnuprint[i], &QAction::triggered, &owner_, [this, i] { mnuprint_Click(i); });
     QObject::connect(menus->mnuexport, &QAction::triggered, &owner_,
         [this] { command([](ExamModel& model) { model.exportForPlatform(); }); });
+    QObject::connect(menus->mnuversions, &QAction::triggered, &owner_, [this] { mnuversions_Click(); });
     QObject::connect(menus->mnuquit, &QAction::triggered, &owner_, [this] { owner_.close(); });
     for (int i = 0; i < 3; ++i)
         QObject::connect(menus->copy[i], &QAction::triggered, &owner_, [this, i] { copy_Click(i); });
@@ -487,6 +490,12 @@ void ExamWindow::Impl::mnuprint_Click(int index)
         else
             model.exportPdf(printer);
     });
+}
+
+void ExamWindow::Impl::mnuversions_Click()
+{
+    const std::string count = fields[3].stored();
+    command([this, &count](ExamModel& model) { runClassVersions(&owner_, model, state_, prompts_, count); });
 }
 
 // Cut, Copy and paste act on the text field that has the focus, through the

@@ -19,13 +19,8 @@ void child(pugi::xml_node parent, const char* name, const char* value)
     parent.append_child(name).text().set(value);
 }
 
-} // namespace
-
-std::string moodleXml(const PlatformTest& test)
+void appendTest(pugi::xml_node quiz, const PlatformTest& test)
 {
-    pugi::xml_document document;
-    pugi::xml_node quiz = document.append_child("quiz");
-
     pugi::xml_node category = quiz.append_child("question");
     category.append_attribute("type") = "category";
     textField(category, "category", categoryName(test.title), nullptr);
@@ -49,6 +44,21 @@ std::string moodleXml(const PlatformTest& test)
         child(item, "showunits", "3");
         child(item, "unitsleft", "0");
     }
+}
+
+} // namespace
+
+std::string moodleXml(const PlatformTest& test)
+{
+    return moodleXml(std::vector<PlatformTest> { test });
+}
+
+std::string moodleXml(const std::vector<PlatformTest>& tests)
+{
+    pugi::xml_document document;
+    pugi::xml_node quiz = document.append_child("quiz");
+    for (const PlatformTest& test : tests)
+        appendTest(quiz, test);
     return xmlText(document, true);
 }
 

@@ -70,6 +70,8 @@ std::string giftEscape(std::string_view text);
 
 /// The Moodle XML file of the test: a category named after it and one numerical question each.
 std::string moodleXml(const PlatformTest& test);
+/// One Moodle XML file of several tests (the versions of a class), each in a category of its own.
+std::string moodleXml(const std::vector<PlatformTest>& tests);
 /// The GIFT file of the test (UTF-8).
 std::string giftText(const PlatformTest& test);
 /// The IMS QTI 2.1 content package (zip bytes): imsmanifest.xml, an assessment test and one

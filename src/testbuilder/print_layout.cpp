@@ -273,6 +273,29 @@ PrintDocument buildPrintDocument(const TestHeader& header, const std::vector<Que
     return document;
 }
 
+PrintDocument combineVersions(const std::vector<std::pair<std::string, PrintDocument>>& versions)
+{
+    PrintDocument combined;
+    if (!versions.empty())
+        combined.runningTitle = versions.front().second.runningTitle;
+    // Papers first, so that they can be handed out in one pile; then the teacher's pages.
+    for (const bool papers : { true, false })
+        for (const auto& [heading, document] : versions) {
+            bool headed = false;
+            for (const PrintSection& section : document.sections) {
+                if ((section.kind == SectionKind::Paper) != papers)
+                    continue;
+                PrintSection copy = section;
+                copy.newPage = true;
+                if (!headed)
+                    copy.blocks.insert(copy.blocks.begin(), headingBlock(heading));
+                headed = true;
+                combined.sections.push_back(std::move(copy));
+            }
+        }
+    return combined;
+}
+
 std::size_t widestWholeLine(const PrintDocument& document)
 {
     std::size_t widest = 0;

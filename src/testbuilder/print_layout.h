@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tb {
@@ -58,6 +59,11 @@ struct PrintDocument {
 /// answer key, solutions).
 PrintDocument buildPrintDocument(const TestHeader& header, const std::vector<QuestionRecord>& questions, int numbering,
     const std::array<bool, 5>& includes);
+
+/// One document of several versions of a test, each given with its heading ("Version K7F3-02"):
+/// every version's paper, then every version's answer key and solutions. Each version's part
+/// starts on a new page under its heading; the running title is the first version's.
+PrintDocument combineVersions(const std::vector<std::pair<std::string, PrintDocument>>& versions);
 
 /// The numbering line of question n in style 1..5 ("Question 3."); "" for style 0.
 std::string numberingLine(int style, int n);

@@ -58,6 +58,13 @@ public:
         return name;
     }
 
+    /// Records each report; answers "cancelled" once `cancelAtStep` steps are done.
+    bool progress(int done, int total) override
+    {
+        progressSteps.push_back({ done, total });
+        return cancelAtStep < 0 || done < cancelAtStep;
+    }
+
     std::string clipboardText() override { return clipboard; }
     void setClipboardText(const std::string& text) override { clipboard = text; }
 
@@ -75,6 +82,8 @@ public:
     std::vector<std::string> questions;
     std::vector<Dialog> dialogs;
     std::string clipboard;
+    std::vector<std::pair<int, int>> progressSteps;
+    int cancelAtStep = -1;
 
 private:
     std::string nextName()
