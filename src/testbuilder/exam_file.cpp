@@ -355,7 +355,8 @@ void ExamModel::savefile()
 
 void ExamModel::save()
 {
-    guarded([&] { putfile(); });
+    // "&Save Test" stores the shown question in place: it is on the disk when the command ends.
+    guarded([&] { putfile(true); });
 }
 
 void ExamModel::newTest()

@@ -180,17 +180,19 @@ std::string ExamModel::packShownFields() const
     return out;
 }
 
-void ExamModel::putfile()
+void ExamModel::putfile(bool durable)
 {
     const std::string packed = packShownFields();
     recordBuffer_ = QuestionRecord::unpack(packed);
-    RecordFile file(workingPath(), TestRecordLength);
+    RecordFile file(workingPath(), TestRecordLength, RecordFile::Mode::ReadWrite, faultHook_);
     // Every record before this one holds what a command wrote: a question never stored is
     // written as the blank question it is, never left as a gap of zero bytes.
     const QuestionRecord blank;
     for (long long r = std::max(2LL, file.recordCount() + 1); r <= currentQuestion_; ++r)
         file.write(r, blank.pack());
     file.write(currentQuestion_ + 1, packed);
+    if (durable)
+        file.sync();
     file.close();
 }
 

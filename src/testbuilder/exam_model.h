@@ -158,7 +158,9 @@ public:
     void setFaultHook(FaultHook* hook) { faultHook_ = hook; }
 
 private:
-    void putfile();
+    /// Stores the shown question; `durable` also flushes it to the disk, for a command that
+    /// reports it saved.
+    void putfile(bool durable = false);
     void getfile();
     void showquestion1();
     void openfile(const std::string& name);
