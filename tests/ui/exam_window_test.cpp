@@ -59,55 +59,54 @@ private slots:
         QVERIFY(find<QLabel>("Label6")->isHidden());
     }
 
-    void lastCategoryBoxTicksAllFour()
-    {
-        for (int i = 0; i < 3; ++i)
-            category(i)->click();
-        QVERIFY(!category(0)->isChecked());
-        category(3)->click();
-        for (int i = 0; i < 4; ++i)
-            QVERIFY(category(i)->isChecked());
-    }
-
-    void infusionBoxesStartUntickedAndAreNotReticked()
+    // Unticking the last box ticks the four again; the infusion boxes start unticked and are not reticked.
+    void categoryBoxes()
     {
         QCOMPARE(category(4)->text(), QStringLiteral("Infusion Pump Rates"));
         QCOMPARE(category(5)->text(), QStringLiteral("Infusion Times"));
         QVERIFY(!category(4)->isChecked() && !category(5)->isChecked());
+        for (int i = 0; i < 4; ++i)
+            category(i)->click();
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(category(i)->isChecked(), i < 4);
         onlyCategory(5);
         category(5)->click();
         for (int i = 0; i < 6; ++i)
             QCOMPARE(category(i)->isChecked(), i < 4);
     }
 
+    void createWithOnlyOneInfusionBox_data()
+    {
+        QTest::addColumn<int>("box");
+        QTest::addColumn<QString>("asks");
+        QTest::newRow("pump rates") << 4 << QStringLiteral(" ml/hr");
+        QTest::newRow("times") << 5 << QStringLiteral("How many minutes will the infusion take?");
+    }
+
     void createWithOnlyOneInfusionBox()
     {
-        const std::pair<int, QString> cases[]
-            = { { 4, QStringLiteral(" ml/hr") }, { 5, QStringLiteral("How many minutes will the infusion take?") } };
-        for (const auto& [box, asks] : cases) {
-            onlyCategory(box);
-            find<QLineEdit>("Text1")->setText(QStringLiteral("2"));
-            find<QPushButton>("Cmdgenerate")->click();
-            QVERIFY(rawText(field(0)).startsWith(QLatin1Char('\n')));
-            QVERIFY2(rawText(field(0)).contains(asks), qPrintable(rawText(field(0))));
-            QVERIFY(rawText(field(1)).startsWith(QStringLiteral("The Question was :")));
-            bool whole = false;
-            QVERIFY(answer()->text().toInt(&whole) > 0 && whole);
-        }
-        QCOMPARE(label("Label1"), QStringLiteral("4 / 4"));
+        QFETCH(int, box);
+        QFETCH(QString, asks);
+        onlyCategory(box);
+        find<QLineEdit>("Text1")->setText(QStringLiteral("2"));
+        find<QPushButton>("Cmdgenerate")->click();
+        QCOMPARE(label("Label1"), QStringLiteral("2 / 2"));
+        QVERIFY(rawText(field(0)).startsWith(QLatin1Char('\n')));
+        QVERIFY2(rawText(field(0)).contains(asks), qPrintable(rawText(field(0))));
+        QVERIFY(rawText(field(1)).startsWith(QStringLiteral("The Question was :")));
+        bool whole = false;
+        QVERIFY(answer()->text().toInt(&whole) > 0 && whole);
         QVERIFY(prompts->messages.empty());
     }
 
     void countBoxTakesOnlyDigits()
     {
         auto* count = find<QLineEdit>("Text1");
-        const std::pair<const char*, const char*> cases[]
-            = { { "-", "" }, { ".", "" }, { "aZ", "" }, { "99", "99" }, { "99\b", "9" } };
-        for (const auto& [typed, shown] : cases) {
-            count->clear();
-            QTest::keyClicks(count, QString::fromLatin1(typed));
-            QCOMPARE(count->text(), QString::fromLatin1(shown));
-        }
+        count->clear();
+        QTest::keyClicks(count, QStringLiteral("-.aZ99"));
+        QCOMPARE(count->text(), QStringLiteral("99"));
+        QTest::keyClick(count, Qt::Key_Backspace);
+        QCOMPARE(count->text(), QStringLiteral("9"));
     }
 
     void twelveTestFilesAreListed()
@@ -143,78 +142,43 @@ private slots:
         QCOMPARE(tb::stripBlanks(stored.solutionText), solution);
     }
 
-    void cancelledDescriptionRewritesTheHeaderUnchanged()
-    {
-        const std::string header = folder->read("test.tmp").substr(0, 2012);
-        folder->write("test.tmp", "");
-        describe(QStringLiteral("Changed"), 1);
-        QCOMPARE(label("Label5"), QStringLiteral("untitled"));
-        QVERIFY(folder->read("test.tmp").substr(0, 2012) == header);
-    }
-
-    void buildSaveExportAndReopenATest()
+    void buildSaveAndReopenATest()
     {
         QSignalSpy closed(window.get(), &tb::ExamWindow::closed);
-
-        // Ten questions of the four categories, one Create at a time.
-        const std::array<int, 10> categories { 0, 1, 2, 3, 0, 1, 2, 3, 1, 2 };
         QStringList questions;
-        for (int k = 0; k < 10; ++k) {
-            onlyCategory(categories[k]);
+        for (int k = 0; k < 3; ++k) {
+            onlyCategory(k);
             find<QLineEdit>("Text1")->setText(QStringLiteral("1"));
             find<QPushButton>("Cmdgenerate")->click();
             QCOMPARE(label("Label1"), QStringLiteral("%1 / %1").arg(k + 1));
             questions << rawText(field(0));
-            QVERIFY(!rawText(field(1)).isEmpty() && !answer()->text().isEmpty());
         }
         QVERIFY(!action("mnusave_1")->isVisible());
-
-        // Step back through all of them and round to the last again.
-        for (int k = 9; k >= 0; --k) {
-            find<QToolButton>("cmdforward_0")->click();
-            QCOMPARE(rawText(field(0)), questions[(k + 9) % 10]);
-        }
-        QCOMPARE(label("Label1"), QStringLiteral("10 / 10"));
-
-        // Edit question 10's answer, leave it and come back.
+        find<QToolButton>("cmdforward_0")->click();
+        QCOMPARE(rawText(field(0)), questions[1]);
+        find<QToolButton>("cmdforward_1")->click();
         answer()->selectAll();
         QTest::keyClicks(answer(), QStringLiteral("42"));
         find<QToolButton>("cmdforward_0")->click();
         find<QToolButton>("cmdforward_1")->click();
         QCOMPARE(answer()->text(), QStringLiteral("42"));
-
         describe(QStringLiteral("  Week 3 drill "), 0);
         QCOMPARE(label("Label5"), QStringLiteral("Week 3 drill"));
 
-        // Save As a test file: the header and exactly the ten questions.
         prompts->fileNames = { "week3.dsq" };
         action("mnusave_0")->trigger();
         QCOMPARE(label("Label7"), QStringLiteral("File : week3.dsq"));
-        QCOMPARE(folder->read("week3.dsq").size(), std::size_t(11 * 2012));
         QVERIFY(action("mnusave_1")->isVisible());
-
-        prompts->fileNames = { "week3.TXT" };
-        action("mnusave_0")->trigger();
-        const std::string text = folder->read("week3.TXT");
-        QVERIFY(text.rfind("Week 3 drill\r\n\r\n\r\n", 0) == 0);
-        QVERIFY(text.find("Question 1.\r\n") != std::string::npos);
-        QVERIFY(text.find("\r\n10. 42          \r\n") != std::string::npos);
-
         action("mnuquit")->trigger();
         QCOMPARE(closed.count(), 1);
         QVERIFY(prompts->questions.empty());
-        QVERIFY(!std::filesystem::exists(*folder / "test.tmp"));
 
-        // A fresh window lists the saved test and opens it with the same questions.
         openWindow();
         QCOMPARE(action("mnuop_1")->text(), QStringLiteral("&1 week3.dsq"));
         action("mnuop_1")->trigger();
         QCOMPARE(label("Label5"), QStringLiteral("Week 3 drill"));
         QCOMPARE(answer()->text(), QStringLiteral("42"));
-        for (int k = 9; k >= 0; --k) {
-            QCOMPARE(rawText(field(0)), questions[k]);
-            find<QToolButton>("cmdforward_0")->click();
-        }
+        QCOMPARE(rawText(field(0)), questions[2]);
         QVERIFY(prompts->messages.empty());
     }
 
