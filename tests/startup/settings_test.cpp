@@ -65,14 +65,5 @@ TEST(Settings, RestoreDefaultsKeepsTheTextsAndStoringKeepsTheTail)
     EXPECT_EQ(folder.read("MX.INI"), original.substr(0, 120) + defaults + original.substr(140));
 }
 
-TEST(Settings, OnRulesOfEachOption)
-{
-    EXPECT_FALSE(Settings {}.abbreviationsOn() || Settings {}.allMetricUnitsOn());
-    const Settings s { .UseAbbreviations = 1, .AllMetricUnits = 5, .GenericAndTradeNames = 1 };
-    EXPECT_TRUE(s.abbreviationsOn() && s.allMetricUnitsOn()); // any non-zero value counts as on
-    EXPECT_FALSE(s.genericAndTradeNamesOn()); // only -1 counts
-    EXPECT_TRUE(Settings { .GenericAndTradeNames = -1 }.genericAndTradeNamesOn());
-}
-
 } // namespace
 } // namespace tb

@@ -8,30 +8,9 @@
 
 #include <filesystem>
 #include <string>
-#include <tuple>
 
 namespace tb {
 namespace {
-
-// The fixed tables entry by entry: one wrong letter shows in every question.
-TEST(UnitTables, HoldTheirFixedContents)
-{
-    const UnitTables t = makeUnitTables();
-    EXPECT_EQ(t.PrefixName,
-        (std::array<std::string, 9> { "", "kilo", "hecto", "deka", "", "deci", "centi", "milli", "micro" }));
-    EXPECT_EQ(t.PrefixSymbol, (std::array<std::string, 9> { "", "k", "h", "da", "", "d", "c", "m", "\xB5" }));
-    EXPECT_EQ(t.PrefixFactor, (std::array<double, 9> { 0, 1000, 100, 10, 1, 0.1, 0.01, 0.001, 0.000001 }));
-    EXPECT_EQ(t.MeasureName, (std::array<std::string, 4> { "", "Volume", "Mass", "Length" }));
-    EXPECT_EQ(t.BaseUnitSymbol, (std::array<std::string, 4> { "", "L", "g", "m" }));
-    EXPECT_EQ(t.BaseUnitName, (std::array<std::string, 4> { "", "litre", "gram", "metre" }));
-    EXPECT_EQ(t.FormName,
-        (std::array<std::string, 11> { "tablet", "capsule", "solution", "suspension", "Syrup", "emulsion",
-            "liquid forte ", "elixir", "liquid for IM Injection", "liquid for SC Injection",
-            "liquid for IV Injection" }));
-    EXPECT_EQ(t.RouteText,
-        (std::array<std::string, 11> { "", "", "orally", "orally", "orally", "orally", "orally", "orally",
-            "by intramuscular injection", "by subcutaneous injection", "intravenously" }));
-}
 
 // A data folder with the three start-up files.
 struct StartupFolder {
@@ -58,25 +37,37 @@ TEST(StartupFiles, FoundWhateverTheirLetterCaseAndTheCandidateListSized)
     EXPECT_EQ(s.folder.read("MX.INI"), ""); // no settings file: an empty one is left
 }
 
-TEST(StartupFiles, MissingOrBadFileIsNamedWithWhatToDoAndLeftAlone)
+struct BadFile {
+    const char* name;
+    const char* file;
+    const char* text; // nullptr: missing
+    int line;
+};
+
+class StartupFileProblem : public ::testing::TestWithParam<BadFile> { };
+
+TEST_P(StartupFileProblem, IsNamedWithWhatToDoAndLeftAlone)
 {
-    const std::tuple<const char*, const char*, int> cases[] = { { "mxdbs1.idx", nullptr, 0 }, // nullptr: missing
-        { "mxdbs2.idx", nullptr, 0 }, { "mxcat.idx", nullptr, 0 }, { "mxdbs2.idx", "2\r\n1,1\r\nbroken\r\n", 3 },
-        { "mxcat.idx", "1\r\n\"A\",x\r\n", 2 } };
-    for (const auto& [name, text, line] : cases) {
-        StartupFolder s;
-        text ? s.folder.write(name, text) : (void)std::filesystem::remove(s.folder / name);
-        const auto problem = loadStartupFiles(s.state);
-        ASSERT_TRUE(problem.has_value()) << name;
-        EXPECT_EQ(problem->fileName, name);
-        EXPECT_EQ(problem->line, line);
-        EXPECT_NE(problem->message.find('"' + std::string(name) + '"'), std::string::npos) << problem->message;
-        const char* words = text ? "good copy of the drug database files" : "Copy the drug database files";
-        EXPECT_NE(problem->message.find(words), std::string::npos) << problem->message;
-        EXPECT_EQ(s.state.TabletIndex.count, 0); // nothing half-loaded
-        EXPECT_EQ(s.folder.read(name), text ? text : ""); // a bad file is left alone
-    }
+    const BadFile& c = GetParam();
+    StartupFolder s;
+    c.text ? s.folder.write(c.file, c.text) : (void)std::filesystem::remove(s.folder / c.file);
+    const auto problem = loadStartupFiles(s.state);
+    ASSERT_TRUE(problem.has_value());
+    EXPECT_EQ(problem->fileName, c.file);
+    EXPECT_EQ(problem->line, c.line);
+    EXPECT_NE(problem->message.find('"' + std::string(c.file) + '"'), std::string::npos) << problem->message;
+    const char* words = c.text ? "good copy of the drug database files" : "Copy the drug database files";
+    EXPECT_NE(problem->message.find(words), std::string::npos) << problem->message;
+    EXPECT_EQ(s.state.TabletIndex.count, 0); // nothing half-loaded
+    EXPECT_EQ(s.folder.read(c.file), c.text ? c.text : "");
 }
+
+INSTANTIATE_TEST_SUITE_P(Files, StartupFileProblem,
+    ::testing::Values(BadFile { "TabletIndexMissing", "mxdbs1.idx", nullptr, 0 },
+        BadFile { "CategoriesMissing", "mxcat.idx", nullptr, 0 },
+        BadFile { "FluidIndexBroken", "mxdbs2.idx", "2\r\n1,1\r\nbroken\r\n", 3 },
+        BadFile { "CategoriesBroken", "mxcat.idx", "1\r\n\"A\",x\r\n", 2 }),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace tb
