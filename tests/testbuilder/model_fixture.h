@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,26 @@ public:
     bool saveTestShown = false;
 };
 
+/// Keeps the documents it is given; its PDF is "%PDF" and their lines, or it throws `failure`.
+class FakePrinter final : public DocumentPrinter {
+public:
+    bool print(const PrintDocument& document) override { return !pdf(document).empty(); }
+    std::string pdf(const PrintDocument& document) override
+    {
+        documents.push_back(document);
+        if (!failure.empty())
+            throw std::runtime_error(failure);
+        std::string text = "%PDF";
+        for (const PrintSection& section : document.sections)
+            for (const PrintBlock& block : section.blocks)
+                for (const PrintLine& line : block.lines)
+                    text += "\n" + line.text;
+        return text;
+    }
+    std::vector<PrintDocument> documents;
+    std::string failure;
+};
+
 /// The header record of a new test.
 inline std::string untitledHeader()
 {
@@ -40,7 +61,9 @@ protected:
     {
         std::vector<double> draws; // uniform-looking values, the same on every run
         for (std::uint64_t i = 0, x = 88172645463325252ULL; i < 4999; ++i) {
-            x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+            x ^= x << 13;
+            x ^= x >> 7;
+            x ^= x << 17;
             draws.push_back(static_cast<double>(x >> 11) / 9007199254740992.0);
         }
         state = std::make_unique<AppState>(std::make_unique<ScriptedRandom>(draws), folder.path());
