@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -59,13 +61,9 @@ class ModelFixture : public ::testing::Test {
 protected:
     ModelFixture()
     {
-        std::vector<double> draws; // uniform-looking values, the same on every run
-        for (std::uint64_t i = 0, x = 88172645463325252ULL; i < 4999; ++i) {
-            x ^= x << 13;
-            x ^= x >> 7;
-            x ^= x << 17;
-            draws.push_back(static_cast<double>(x >> 11) / 9007199254740992.0);
-        }
+        std::mt19937_64 bits(88172645463325252ULL); // uniform-looking draws, the same on every run
+        std::vector<double> draws(4999);
+        std::generate(draws.begin(), draws.end(), [&bits] { return static_cast<double>(bits() >> 11) * 0x1p-53; });
         state = std::make_unique<AppState>(std::make_unique<ScriptedRandom>(draws), folder.path());
         model = std::make_unique<ExamModel>(*state, prompts, view);
     }
