@@ -35,15 +35,15 @@ public:
         return answer;
     }
 
-    std::string openFileName(const std::string& title, const std::string& filter, int filterIndex) override
+    std::string openFileName(const std::string& title, const std::string& filter, int) override
     {
-        dialogs.push_back({ "open", title, filter, filterIndex });
+        dialogs.push_back({ "open", title, filter });
         return nextName();
     }
 
-    std::string saveFileName(const std::string& title, const std::string& filter, int filterIndex) override
+    std::string saveFileName(const std::string& title, const std::string& filter, int) override
     {
-        dialogs.push_back({ "save", title, filter, filterIndex });
+        dialogs.push_back({ "save", title, filter });
         return nextName();
     }
 
@@ -72,7 +72,6 @@ public:
         std::string kind;
         std::string title;
         std::string filter;
-        int filterIndex = 0;
     };
 
     std::deque<bool> yesNoAnswers;

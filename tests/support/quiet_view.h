@@ -6,16 +6,14 @@
 
 namespace tb::testing {
 
-/// A test view that shows nothing; it keeps only the title label it was given.
+/// A test view that shows nothing.
 class QuietView final : public ExamView {
 public:
     void showFields(const std::string&, const std::string&, const std::string&) override { }
     void setCountText(const std::string&) override { }
-    void setTitleLabel(const std::string& title) override { titleLabel = title; }
+    void setTitleLabel(const std::string&) override { }
     void applyStatus(const ButtonStatus&) override { }
     void showSaveTest() override { }
-
-    std::string titleLabel;
 };
 
 } // namespace tb::testing

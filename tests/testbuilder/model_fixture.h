@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -27,6 +30,26 @@ public:
     bool saveTestShown = false;
 };
 
+/// Keeps the documents it is given; its PDF is "%PDF" and their lines, or it throws `failure`.
+class FakePrinter final : public DocumentPrinter {
+public:
+    bool print(const PrintDocument& document) override { return !pdf(document).empty(); }
+    std::string pdf(const PrintDocument& document) override
+    {
+        documents.push_back(document);
+        if (!failure.empty())
+            throw std::runtime_error(failure);
+        std::string text = "%PDF";
+        for (const PrintSection& section : document.sections)
+            for (const PrintBlock& block : section.blocks)
+                for (const PrintLine& line : block.lines)
+                    text += "\n" + line.text;
+        return text;
+    }
+    std::vector<PrintDocument> documents;
+    std::string failure;
+};
+
 /// The header record of a new test.
 inline std::string untitledHeader()
 {
@@ -38,11 +61,9 @@ class ModelFixture : public ::testing::Test {
 protected:
     ModelFixture()
     {
-        std::vector<double> draws; // uniform-looking values, the same on every run
-        for (std::uint64_t i = 0, x = 88172645463325252ULL; i < 4999; ++i) {
-            x ^= x << 13, x ^= x >> 7, x ^= x << 17;
-            draws.push_back(static_cast<double>(x >> 11) / 9007199254740992.0);
-        }
+        std::mt19937_64 bits(88172645463325252ULL); // uniform-looking draws, the same on every run
+        std::vector<double> draws(4999);
+        std::generate(draws.begin(), draws.end(), [&bits] { return static_cast<double>(bits() >> 11) * 0x1p-53; });
         state = std::make_unique<AppState>(std::make_unique<ScriptedRandom>(draws), folder.path());
         model = std::make_unique<ExamModel>(*state, prompts, view);
     }

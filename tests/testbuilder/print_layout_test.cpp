@@ -120,19 +120,10 @@ INSTANTIATE_TEST_SUITE_P(Lines, HoldsColumnsTest,
                           "\xA0kg\xA0\xA0hg\xA0\xA0"
                           "dag g",
                           true },
-        ColumnsRow { "Marker", "\xA0\xA0\xA0\xA0 * > 1 > 2*", true },
         ColumnsRow { "FormulaColumns", "Required dose      Stock Volume", true },
         ColumnsRow { "Prose", "The numbers are now placed in the formula:", false },
-        ColumnsRow { "IndentedProse", "    an indented sentence of words", false }, ColumnsRow { "Empty", "", false }),
+        ColumnsRow { "IndentedProse", "    an indented sentence of words", false }),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(TextLinesTest, SplitsAtLineEndsAndDropsPadding)
-{
-    EXPECT_EQ(textLines("a  \r\nb\nc\r\n\r\n d" + std::string(10, ' ') + "\r\n  \r\n"),
-        (std::vector<std::string> { "a", "b", "c", "", " d" }));
-    EXPECT_TRUE(textLines(std::string(800, ' ')).empty());
-    EXPECT_EQ(pageNumberText(2, 5), "Page 2 of 5");
-}
 
 // Every character one unit wide, every line one unit high.
 class UnitMeasure final : public TextMeasure {
@@ -156,27 +147,21 @@ std::vector<std::pair<double, std::string>> placed(const PrintPage& page)
     return out;
 }
 
+// A whole line wider than the page wraps rather than run off.
 TEST(PaginateTest, ProseWrapsAtBlanksWithAHangingIndentAndColumnsStayWhole)
 {
     const UnitMeasure measure;
     const auto pages = paginate(oneBlock({ { "aaa bbb ccc ddd eee", PrintFont::Fixed, LineFit::Wrap, 2, false },
                                     { "x  y  z", PrintFont::Fixed, LineFit::Whole, 0, false },
                                     { "abcdefghijklmn", PrintFont::Fixed, LineFit::Wrap, 0, false },
-                                    { "p\xA0q\xA0r s", PrintFont::Fixed, LineFit::Wrap, 0, false } }),
+                                    { "p\xA0q\xA0r s", PrintFont::Fixed, LineFit::Wrap, 0, false },
+                                    { "12345  7890  abc", PrintFont::Fixed, LineFit::Whole, 3, false } }),
         measure, 10, 100);
     ASSERT_EQ(pages.size(), 1u);
     EXPECT_EQ(placed(pages[0]),
         (std::vector<std::pair<double, std::string>> { { 0, "aaa bbb" }, { 2, "ccc ddd" }, { 2, "eee" },
-            { 0, "x  y  z" }, { 0, "abcdefghij" }, { 0, "klmn" }, { 0, "p\xA0q\xA0r s" } }));
-}
-
-TEST(PaginateTest, AWholeLineWiderThanThePageWrapsRatherThanRunOff)
-{
-    const UnitMeasure measure;
-    const auto pages
-        = paginate(oneBlock({ { "12345  7890  abc", PrintFont::Fixed, LineFit::Whole, 3, false } }), measure, 12, 100);
-    EXPECT_EQ(
-        placed(pages.at(0)), (std::vector<std::pair<double, std::string>> { { 0, "12345  7890" }, { 3, "abc" } }));
+            { 0, "x  y  z" }, { 0, "abcdefghij" }, { 0, "klmn" }, { 0, "p\xA0q\xA0r s" }, { 0, "12345" }, { 3, "7890" },
+            { 3, "abc" } }));
 }
 
 // 99 questions of 700 characters: each block's lines share one page, no line passes the foot,
