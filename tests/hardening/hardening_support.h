@@ -28,15 +28,20 @@ inline FolderImage imageOf(const std::filesystem::path& folder)
 }
 
 /// A drug with one preparation, in milligrams, in category `category`.
-inline DrugRecord drug(const std::string& name, int form, double strength, double volume, int category, double low = 1,
-    double high = 100, double increment = 1)
+inline DrugRecord drug(const std::string& name, std::int16_t form, double strength, double volume,
+    std::int16_t category, double low = 1, double high = 100, double increment = 1)
 {
     DrugRecord r;
     r.GenericName = name;
-    r.DoseRangeLow = low, r.DoseRangeHigh = high, r.FluidIncrement = increment;
+    r.DoseRangeLow = low;
+    r.DoseRangeHigh = high;
+    r.FluidIncrement = increment;
     r.DoseRangeLowUnit = r.DoseRangeHighUnit = r.StrengthUnit[0] = Mg;
-    r.FormCode[0] = static_cast<std::int16_t>(form), r.Strength[0] = strength, r.Volume[0] = volume;
-    r.HalfTablet[0] = 1, r.DrugCategory = static_cast<std::int16_t>(category);
+    r.FormCode[0] = form;
+    r.Strength[0] = strength;
+    r.Volume[0] = volume;
+    r.HalfTablet[0] = 1;
+    r.DrugCategory = category;
     r.VolumeUnit.fill(6);
     return r;
 }
@@ -78,7 +83,8 @@ inline std::string savedTest(int questions)
 struct Rig {
     explicit Rig(const std::filesystem::path& folder, std::vector<std::string> names = {}, bool startUp = false)
         : state(std::make_unique<ScriptedRandom>(), folder)
-        , model((startUp && loadStartupFiles(state), state), prompts, view) // start-up reads the drug files first
+        , startedUp(startUp && !loadStartupFiles(state).has_value()) // the drug files are read before the model
+        , model(state, prompts, view)
     {
         prompts.fileNames.assign(names.begin(), names.end());
     }
@@ -93,6 +99,7 @@ struct Rig {
     FakePrompts prompts;
     QuietView view;
     AppState state;
+    bool startedUp;
     ExamModel model;
 };
 

@@ -1,9 +1,5 @@
-#include "startup/app_state.h"
-#include "startup/startup_loader.h"
 #include "support/fake_prompts.h"
-#include "support/temp_folder.h"
 #include "testbuilder/class_versions_dialog.h"
-#include "testbuilder/exam_window.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -18,18 +14,6 @@ private slots:
     {
         prompts = std::make_unique<tb::testing::FakePrompts>();
         dialog = std::make_unique<tb::ClassVersionsDialog>(*prompts, "Ward 7");
-    }
-
-    void defaultsAskForThirtyVersionsWithEveryOutput()
-    {
-        QCOMPARE(find<QLineEdit>("txtbase")->text(), QStringLiteral("Ward 7"));
-        find<QPushButton>("cmdok")->click();
-        QCOMPARE(dialog->result(), int(QDialog::Accepted));
-        const tb::VersionRequest request = dialog->request();
-        QCOMPARE(request.versions, 30);
-        QCOMPARE(request.base, std::string("Ward 7"));
-        QVERIFY(!request.only);
-        QVERIFY(request.testFiles && request.pdf && request.platform);
     }
 
     void aCodeMakesOneVersionAndTheNumberIsNotAsked()
@@ -78,39 +62,8 @@ private slots:
         QCOMPARE(QString::fromStdString(prompts->messages[0].text), message);
     }
 
-    void browseTakesTheSavedNameWithoutItsEnding()
-    {
-        prompts->fileNames = { "/tmp/class/ward.dsq" };
-        find<QPushButton>("cmdbrowse")->click();
-        QCOMPARE(find<QLineEdit>("txtbase")->text(), QStringLiteral("/tmp/class/ward"));
-        QCOMPARE(prompts->dialogs.at(0).title, std::string("Class Versions"));
-    }
-
-    void theFileMenuOffersClassVersionsAfterTheExport()
-    {
-        tb::testing::TempFolder folder;
-        folder.copySampleDatabase(TB_SAMPLE_DIR);
-        tb::AppState state(std::make_unique<tb::ProductionRandom>(), folder.path());
-        QVERIFY(!tb::loadStartupFiles(state));
-        tb::ExamWindow window(state, *prompts);
-        const QList<QAction*> actions = window.findChild<QMenu*>(QStringLiteral("file"))->actions();
-        const qsizetype at = actions.indexOf(window.findChild<QAction*>(QStringLiteral("mnuversions")));
-        QVERIFY(at > 0);
-        QCOMPARE(actions[at]->text(), QStringLiteral("Class &Versions..."));
-        QCOMPARE(actions[at - 1]->objectName(), QStringLiteral("mnuexport"));
-        QCOMPARE(std::count_if(actions.begin(), actions.end(),
-                     [](QAction* a) { return a->text().contains(QLatin1String("&V"), Qt::CaseInsensitive); }),
-            1);
-    }
-
 private:
-    template <typename T> T* find(const QString& name) const
-    {
-        T* widget = dialog->findChild<T*>(name);
-        if (!widget)
-            qFatal("no control %s", qPrintable(name));
-        return widget;
-    }
+    template <typename T> T* find(const QString& name) const { return dialog->findChild<T*>(name); }
     template <typename T> T* find(const char* name) const { return find<T>(QString::fromLatin1(name)); }
 
     std::unique_ptr<tb::testing::FakePrompts> prompts;

@@ -6,7 +6,6 @@
 #include "support/quiet_view.h"
 #include "support/temp_folder.h"
 #include "testbuilder/exam_model.h"
-#include "testbuilder/exam_window.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -246,31 +245,6 @@ private slots:
         const QStringList text = words(runPdftotext(pdf, {}));
         QVERIFY(text.contains(present));
         QVERIFY(!text.contains(absent));
-    }
-
-    // The File menu's new entries follow "Text File &Options", and "Export as PDF..." writes the
-    // file the teacher named.
-    void fileMenuExportsPdf()
-    {
-        tb::testing::TempFolder folder;
-        folder.copySampleDatabase(TB_SAMPLE_DIR);
-        tb::AppState state(std::make_unique<tb::ProductionRandom>(), folder.path());
-        QVERIFY(!tb::loadStartupFiles(state));
-        tb::testing::FakePrompts prompts;
-        auto window = std::make_unique<tb::ExamWindow>(state, prompts);
-        QStringList captions;
-        for (QAction* a : window->findChild<QMenu*>(QStringLiteral("file"))->actions())
-            captions << a->text();
-        const qsizetype options = captions.indexOf(QStringLiteral("Text File &Options"));
-        QCOMPARE(captions.mid(options + 1, 2), (QStringList { "&Print Test...", "Export as PD&F..." }));
-
-        window->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("3"));
-        window->findChild<QPushButton*>(QStringLiteral("Cmdgenerate"))->click();
-        prompts.fileNames = { "drill" };
-        window->findChild<QAction*>(QStringLiteral("mnuprint_1"))->trigger();
-        QVERIFY(prompts.messages.empty());
-        QCOMPARE(QByteArray::fromStdString(folder.read("drill.pdf").substr(0, 5)), QByteArray("%PDF-"));
-        window->close();
     }
 };
 

@@ -6,73 +6,37 @@
 #include <QtTest>
 #include <QtWidgets>
 
-#include <filesystem>
 #include <memory>
-
-using tb::Settings;
-using tb::SettingsWindow;
-
-namespace {
-
-struct Fixture {
-    tb::testing::TempFolder folder;
-    tb::AppState state { std::make_unique<tb::ProductionRandom>(), folder.path() };
-    std::unique_ptr<SettingsWindow> window;
-
-    void open()
-    {
-        window = std::make_unique<SettingsWindow>(state);
-        window->show();
-    }
-    QCheckBox* check(int i) const { return window->findChild<QCheckBox*>(QStringLiteral("Check1_%1").arg(i)); }
-    void click(int i) const
-    {
-        QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Command1_%1").arg(i)), Qt::LeftButton);
-    }
-};
-
-} // namespace
 
 class SettingsWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Restore Defaults shows the defaults; the close box keeps them in memory and writes nothing.
     void restoreDefaultsThenCloseBoxKeepsTheDefaultsInMemoryOnly()
     {
-        Fixture f;
-        Settings on;
+        tb::testing::TempFolder folder;
+        tb::Settings on;
         on.ReservedText1 = std::string(60, 'A');
-        on.Extra1 = 1;
-        on.DisableAnimations = on.TexturedBackground = 1;
+        on.TexturedBackground = 1;
         on.UseAbbreviations = on.AllMetricUnits = on.GenericAndTradeNames = -1;
-        tb::storeSettings(f.folder.path(), on);
-        const std::string before = f.folder.read("MX.INI");
-        f.state.settings = tb::loadSettings(f.folder.path());
-
-        f.open();
-        f.click(2);
-        QVERIFY(f.window->isVisible());
-        for (int b = 0; b < 5; ++b)
-            QCOMPARE(f.check(b)->isChecked(), b == 4);
-        f.check(1)->setChecked(true); // a tick after the restore is dropped by the close box
-        f.window->close();
-
-        QCOMPARE(int(f.state.settings.TexturedBackground), 1);
-        QCOMPARE(int(f.state.settings.UseAbbreviations), 0);
-        QCOMPARE(f.state.settings.ReservedText1, std::string(60, 'A'));
-        QVERIFY(f.folder.read("MX.INI") == before);
-    }
-
-    void saveWritesExactly140BytesWhenTheFileIsMissing()
-    {
-        Fixture f;
-        f.state.settings.restoreDefaults();
-        f.open();
-        f.check(1)->setChecked(true);
-        f.click(1);
-        const std::string bytes = f.folder.read("MX.INI");
-        QCOMPARE(bytes.size(), std::size_t(140));
-        QVERIFY(bytes.substr(134) == std::string("\xFF\xFF\0\0\0\0", 6)); // UseAbbreviations -1
+        tb::storeSettings(folder.path(), on);
+        const std::string before = folder.read("MX.INI");
+        tb::AppState state { std::make_unique<tb::ProductionRandom>(), folder.path() };
+        state.settings = tb::loadSettings(folder.path());
+        tb::SettingsWindow window(state);
+        window.show();
+        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command1_2")), Qt::LeftButton);
+        QVERIFY(window.isVisible());
+        const auto box = [&](int i) { return window.findChild<QCheckBox*>(QStringLiteral("Check1_%1").arg(i)); };
+        QVERIFY(!box(0)->isChecked() && !box(1)->isChecked() && !box(2)->isChecked() && !box(3)->isChecked());
+        QVERIFY(box(4)->isChecked());
+        box(1)->setChecked(true); // a tick after the restore is dropped by the close box
+        window.close();
+        QCOMPARE(int(state.settings.TexturedBackground), 1);
+        QCOMPARE(int(state.settings.UseAbbreviations), 0);
+        QCOMPARE(state.settings.ReservedText1, std::string(60, 'A'));
+        QVERIFY(folder.read("MX.INI") == before);
     }
 };
 
