@@ -16,26 +16,20 @@ const Message VolumeMissing { "All fluid doses must include a volume 'in' value!
 const Message IncrementMissing { "An 'increment value' must be included when using fluid preparations",
     "Drug Databas" };
 
-// Two categories; the drugs are in them by turns.
-const std::string Categories = "2\r\n\"Analgesic           \",1\r\n\"Antibiotic          \",3\r\n";
-
 class DrugEditorTest : public ::testing::Test {
 protected:
     void writeDatabase(int records)
     {
-        DrugRecord r; // tablets, in categories 1 and 3 by turns
-        r.DoseRangeLow = 50;
-        r.DoseRangeHigh = 200;
-        r.FormCode[0] = Tablet;
-        r.Strength[0] = 100;
+        DrugRecord r; // tablets named "Drug 1" to "Drug n" in one category
+        std::tie(r.DoseRangeLow, r.DoseRangeHigh, r.FormCode[0], r.Strength[0], r.DrugCategory)
+            = std::tuple(50.0, 200.0, Tablet, 100.0, 1);
         std::string bytes;
         for (int n = 1; n <= records; ++n) {
             r.GenericName = "Drug " + std::to_string(n);
-            r.DrugCategory = static_cast<std::int16_t>(n % 2 == 0 ? 3 : 1);
             bytes += r.pack();
         }
         folder.write("MXDBASE.FIL", bytes);
-        folder.write("mxcat.idx", Categories);
+        folder.write("mxcat.idx", "1\r\n\"Analgesic\",1\r\n");
     }
 
     void open(int records)

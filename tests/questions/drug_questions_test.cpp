@@ -37,18 +37,17 @@ DrugRecord makeDrug(const std::string& name, double low, double high, std::int16
 
 class DrugQuestions : public ::testing::Test {
 protected:
-    // The drug becomes record 1; `record` is the only candidate.
-    void use(const DrugRecord& drug, std::int16_t record = 1)
+    // The drug becomes record 1, the only candidate.
+    void use(const DrugRecord& drug)
     {
         DrugFile(folder_.path()).write(1, drug);
-        state_.CandidateRecords = { 0, record };
+        state_.CandidateRecords = { 0, 1 };
         state_.CandidateCount = 1;
     }
-    DrugQuestionResult run(bool tablet) { return tablet ? makeTabletQuestion(state_) : makeFluidQuestion(state_); }
     GeneratedQuestion ask(bool tablet, std::vector<double> draws)
     {
         random_->setScript(std::move(draws));
-        const DrugQuestionResult r = run(tablet);
+        const DrugQuestionResult r = tablet ? makeTabletQuestion(state_) : makeFluidQuestion(state_);
         EXPECT_EQ(r.problem, "");
         return r.question.value_or(GeneratedQuestion {});
     }
@@ -59,8 +58,6 @@ protected:
 };
 
 const bool Tablets = true, Fluids = false;
-// 10 mg in 1 ml of a fluid form, from 1 to 1000 mg in steps of 1 mg.
-const auto fluidDrug = [](std::int16_t form) { return makeDrug("drugname", 1, 1000, Mg, form, 10, 1, 1); };
 
 // The question and its whole solution.
 std::string whole(bool tablet, const std::string& question, const std::string& conversion, const std::string& working)
@@ -96,7 +93,7 @@ TEST_P(DrugQuestionText, QuestionSolutionAndAnswer)
     use(c.drug);
     state_.settings.UseAbbreviations = c.abbreviations;
     const GeneratedQuestion q = ask(c.tablet, c.draws);
-    EXPECT_TRUE(contains(q.question + q.solution, c.text)) << q.question << q.solution;
+    EXPECT_TRUE(contains(q.question + q.solution, c.text)) << q.solution;
     EXPECT_NEAR(q.answer, c.answer, 1e-12);
 }
 
@@ -128,8 +125,8 @@ INSTANTIATE_TEST_SUITE_P(Drugs, DrugQuestionText,
             { 0.5, 0.5, drawFor(2, 4) },
             "100 \xB5g's of levothyroxine. 50 \xB5g capsules are available." + BR + "How many capsules will you give?",
             2 },
-        DrugCase { "LiquidForteKeepsItsBlank", Fluids, fluidDrug(LiquidForte), { 0.5, 0.5, 0.0 },
-            "of drugname orally. 10 mg's in 1 ml of liquid forte  is available.", 0.1 }),
+        DrugCase { "LiquidForteKeepsItsBlank", Fluids, makeDrug("drugname", 1, 1000, Mg, LiquidForte, 10, 1, 1),
+            { 0.5, 0.5, 0.0 }, "of drugname orally. 10 mg's in 1 ml of liquid forte  is available.", 0.1 }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DrugQuestions, TradeNamesOnlyWithTheOptionAtMinusOne)
@@ -185,7 +182,6 @@ TEST_P(SampleDatabase, ManyQuestionsAllConsistent)
         const auto slot = static_cast<std::size_t>(*q.duplicateKeys[2]);
         const std::size_t at = q.question.find("A client is ordered ") + 20;
         const std::string dose = q.question.substr(at, q.question.find(' ', at) - at);
-        ASSERT_FALSE(dose.empty());
         // Both doses in the unit of the highest dose.
         const double required = std::stod(dose), high = PerUnit[d.DoseRangeHighUnit];
         const double stock = d.Strength[slot] * PerUnit[d.StrengthUnit[slot]] / high;

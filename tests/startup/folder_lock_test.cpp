@@ -32,8 +32,7 @@ TEST(FolderLock, SecondHolderIsRefusedAndToldWhoHoldsTheFolder)
 
     LockFile second;
     const tb::FolderLockVerdict verdict = tb::lockFolder(second, folder.path());
-    EXPECT_FALSE(verdict.proceed);
-    EXPECT_FALSE(second.held());
+    EXPECT_FALSE(verdict.proceed || second.held());
     EXPECT_EQ(verdict.message,
         "The folder \"" + folder.path().string()
             + "\" is in use by Tutor Bench of jane on the computer PC-12 (process 4242) since 2024-05-06 14:03.\r\n\r\n"
@@ -61,7 +60,6 @@ TEST(FolderLock, LockFileOfAHolderThatDiedIsTakenOver)
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    ASSERT_NE(folder.read(tb::FolderLockFileName).find("user: jane"), std::string::npos);
 
     LockFile lock;
     EXPECT_EQ(lock.acquire(path, Omar), LockFile::Outcome::Acquired);

@@ -25,8 +25,7 @@ TEST_P(FormatNumber, FifteenSignificantDigits)
 }
 INSTANTIATE_TEST_SUITE_P(Values, FormatNumber,
     ::testing::Values(FormatRow { "SmallExponent", 5e-06, "5E-06" }, FormatRow { "LargeExponent", 1.2e15, "1.2E+15" },
-        FormatRow { "Repeating", 125.0 / 3.0, "41.6666666666667" }, FormatRow { "NegativeZero", -0.0, "0" },
-        FormatRow { "BinaryNoise", 0.1 + 0.2, "0.3" },
+        FormatRow { "NegativeZero", -0.0, "0" }, FormatRow { "BinaryNoise", 0.1 + 0.2, "0.3" },
         FormatRow { "LastFixedLarge", 999999999999999.0, "999999999999999" },
         FormatRow { "FirstExponentLarge", 1e15, "1E+15" }, FormatRow { "SmallBelowSwitch", 0.000099, "9.9E-05" },
         FormatRow { "CarryIntoExponent", 9999999999999999.0, "1E+16" },

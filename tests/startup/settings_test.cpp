@@ -10,16 +10,12 @@ namespace {
 TEST(Settings, PacksTheTextsBlankPaddedThenTenNumbersLowByteFirst)
 {
     Settings s { .ReservedText1 = "AB",
-        .ReservedText2 = "",
         .Extra1 = 170,
         .Extra2 = 72,
         .Extra3 = 229,
-        .DisableAnimations = 0,
         .TexturedBackground = 1,
         .Extra4 = 31,
-        .Extra5 = 0,
         .UseAbbreviations = 1,
-        .AllMetricUnits = 0,
         .GenericAndTradeNames = -1 };
     const std::string numbers("\xAA\x00\x48\x00\xE5\x00\x00\x00\x01\x00\x1F\x00\x00\x00\x01\x00\x00\x00\xFF\xFF", 20);
     EXPECT_EQ(s.pack(), "AB" + std::string(58, ' ') + std::string(60, ' ') + numbers);
