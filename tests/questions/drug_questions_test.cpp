@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <random>
 #include <tuple>
@@ -38,18 +37,17 @@ DrugRecord makeDrug(const std::string& name, double low, double high, std::int16
 
 class DrugQuestions : public ::testing::Test {
 protected:
-    // The drug becomes record 1; `record` is the only candidate.
-    void use(const DrugRecord& drug, std::int16_t record = 1)
+    // The drug becomes record 1, the only candidate.
+    void use(const DrugRecord& drug)
     {
         DrugFile(folder_.path()).write(1, drug);
-        state_.CandidateRecords = { 0, record };
+        state_.CandidateRecords = { 0, 1 };
         state_.CandidateCount = 1;
     }
-    DrugQuestionResult run(bool tablet) { return tablet ? makeTabletQuestion(state_) : makeFluidQuestion(state_); }
     GeneratedQuestion ask(bool tablet, std::vector<double> draws)
     {
         random_->setScript(std::move(draws));
-        const DrugQuestionResult r = run(tablet);
+        const DrugQuestionResult r = tablet ? makeTabletQuestion(state_) : makeFluidQuestion(state_);
         EXPECT_EQ(r.problem, "");
         return r.question.value_or(GeneratedQuestion {});
     }
@@ -60,8 +58,6 @@ protected:
 };
 
 const bool Tablets = true, Fluids = false;
-// 10 mg in 1 ml of a fluid form, from 1 to 1000 mg in steps of 1 mg.
-const auto fluidDrug = [](std::int16_t form) { return makeDrug("drugname", 1, 1000, Mg, form, 10, 1, 1); };
 
 // The question and its whole solution.
 std::string whole(bool tablet, const std::string& question, const std::string& conversion, const std::string& working)
@@ -89,11 +85,6 @@ struct DrugCase {
     std::int16_t abbreviations = 1; // any value but 0 counts as on
 };
 
-void PrintTo(const DrugCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class DrugQuestionText : public DrugQuestions, public ::testing::WithParamInterface<DrugCase> { };
 
 TEST_P(DrugQuestionText, QuestionSolutionAndAnswer)
@@ -102,7 +93,7 @@ TEST_P(DrugQuestionText, QuestionSolutionAndAnswer)
     use(c.drug);
     state_.settings.UseAbbreviations = c.abbreviations;
     const GeneratedQuestion q = ask(c.tablet, c.draws);
-    EXPECT_TRUE(contains(q.question + q.solution, c.text)) << q.question << q.solution;
+    EXPECT_TRUE(contains(q.question + q.solution, c.text)) << q.solution;
     EXPECT_NEAR(q.answer, c.answer, 1e-12);
 }
 
@@ -126,17 +117,6 @@ INSTANTIATE_TEST_SUITE_P(Drugs, DrugQuestionText,
                 "125 mg (required dose)" + nbsp(7) + BR + Dashes + " X 5 ml" + BR + "250 mg (stock dose)" + nbsp(7) + BR
                     + BR + " = 0.5 X 5 = 2.5 ml."),
             2.5, -1 },
-        DrugCase { "SuspensionOrderedInGrams", Fluids, makeDrug("amoxicillin", 125, 1, G, Suspension, 250, 5, 0.025),
-            { 0.5, 0.5, 0.0 },
-            whole(Fluids,
-                "A client is ordered 0.025 grams of amoxicillin orally. 250 milligrams in 5 millilitres of suspension "
-                "is available."
-                    + BR + "How many millilitres will you administer?",
-                "250 milligrams to grams" + BR + "the computer used the following formula:" + BR + BR
-                    + "250 milligrams X 0.001 = 0.25 grams",
-                "0.025 g (required dose)" + nbsp(7) + BR + Dashes + " X 5 ml" + BR + "0.25 g (stock dose)" + nbsp(7)
-                    + BR + BR + " = 0.1 X 5 = 0.5 ml."),
-            0.5, 0 },
         // One tablet of the strength ordered (k = 1) is rejected and everything is drawn again.
         DrugCase { "OneTabletIsDrawnAgain", Tablets, makeDrug("paracetamol", 500, 2000, Mg, Tablet, 500),
             { 0.5, 0.5, drawFor(1, 4), 0.5, 0.5, drawFor(3, 4) }, "ordered 1500 mg's of paracetamol. 500 mg tablets",
@@ -145,28 +125,14 @@ INSTANTIATE_TEST_SUITE_P(Drugs, DrugQuestionText,
             { 0.5, 0.5, drawFor(2, 4) },
             "100 \xB5g's of levothyroxine. 50 \xB5g capsules are available." + BR + "How many capsules will you give?",
             2 },
-        DrugCase { "OneMilligramIsSingular", Fluids, makeDrug("haloperidol", 0.5, 5, Mg, Solution, 1, 1, 0.5),
-            { 0.5, 0.5, drawFor(2, 10) }, "ordered 1 mg of haloperidol orally. 1 mg in 1 ml of solution is available.",
-            1 },
-        // " X 0.5 ml" is nine characters long.
-        DrugCase { "PaddingFollowsTheVolume", Fluids, makeDrug("enoxaparin", 20, 40, Mg, SCInjection, 20, 0.5, 20),
-            { 0.5, 0.5, 0.0 },
-            BR + "20 mg (required dose)" + nbsp(9) + BR + Dashes + " X 0.5 ml" + BR + "20 mg (stock dose)" + nbsp(9)
-                + BR,
-            0.5 },
-        DrugCase { "DoseAboveTheRangeIsDrawnAgain", Fluids,
-            makeDrug("amoxicillin", 125, 100, Mg, Suspension, 250, 5, 25),
-            { 0.5, 0.5, drawFor(7, 10), drawFor(10, 10), drawFor(3, 10) }, "ordered 75 mg's of amoxicillin", 1.5 },
-        DrugCase { "LiquidForteKeepsItsBlank", Fluids, fluidDrug(LiquidForte), { 0.5, 0.5, 0.0 },
-            "of drugname orally. 10 mg's in 1 ml of liquid forte  is available.", 0.1 }),
+        DrugCase { "LiquidForteKeepsItsBlank", Fluids, makeDrug("drugname", 1, 1000, Mg, LiquidForte, 10, 1, 1),
+            { 0.5, 0.5, 0.0 }, "of drugname orally. 10 mg's in 1 ml of liquid forte  is available.", 0.1 }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DrugQuestions, TradeNamesOnlyWithTheOptionAtMinusOne)
 {
     DrugRecord d = makeDrug("paracetamol", 1, 2, Mg, Tablet, 1);
     state_.settings.GenericAndTradeNames = -1;
-    random_->setScript({ 0.99 });
-    EXPECT_EQ(pickDrugName(state_, d), "paracetamol"); // no trade names: always the generic name
     d.TradeName = { "Calpol", "Panadol   " };
     random_->setScript({ 0.4, 0.9 });
     EXPECT_EQ(pickDrugName(state_, d), "Calpol");
@@ -186,40 +152,6 @@ TEST_F(DrugQuestions, UnusableTabletSlotIsDrawnAndRejected)
     EXPECT_EQ(q.answer, 2.0);
     EXPECT_EQ(q.duplicateKeys[2], 1.0);
 }
-
-struct BadDrug {
-    const char* name;
-    bool tablet;
-    void (*spoil)(DrugRecord&);
-    const char* reason;
-    std::int16_t record = 1;
-};
-
-class BadDrugProblem : public DrugQuestions, public ::testing::WithParamInterface<BadDrug> { };
-
-TEST_P(BadDrugProblem, NamesTheDrugAndTheReason)
-{
-    DrugRecord d = makeDrug("baddrug", 10, 100, Mg, Tablet, 10, 0, 5);
-    std::tie(d.FormCode[1], d.Strength[1], d.Volume[1]) = std::tuple { Solution, 10, 5 };
-    GetParam().spoil(d);
-    use(d, GetParam().record);
-    random_->setScript({ 0.5 });
-    const DrugQuestionResult r = run(GetParam().tablet);
-    EXPECT_FALSE(r.question.has_value());
-    EXPECT_EQ(r.record, GetParam().record);
-    EXPECT_TRUE(contains(r.problem, GetParam().record == 1 ? "baddrug (record 1)" : "record 7")) << r.problem;
-    EXPECT_TRUE(contains(r.problem, GetParam().reason)) << r.problem;
-}
-
-INSTANTIATE_TEST_SUITE_P(Drugs, BadDrugProblem,
-    ::testing::Values(
-        BadDrug { "NoHighDose", Tablets, [](DrugRecord& d) { d.DoseRangeHigh = 0; }, "highest single dose is 0" },
-        BadDrug { "HighDoseNaN", Tablets, [](DrugRecord& d) { d.DoseRangeHigh = std::nan(""); },
-            "highest single dose is not" },
-        BadDrug { "NoFluidStep", Fluids, [](DrugRecord& d) { d.FluidIncrement = 0; }, "fluid dose step is 0" },
-        BadDrug { "NoTablet", Tablets, [](DrugRecord& d) { d.Strength[0] = 0; }, "no tablet or capsule" },
-        BadDrug { "PastTheEnd", Tablets, [](DrugRecord&) {}, "past the end", 7 }),
-    [](const auto& info) { return std::string(info.param.name); });
 
 const double PerUnit[] = { 1000, 100, 10, 1, 0.1, 0.01, 0.001, 0.000001 }; // grams in one of each mass unit
 
@@ -250,7 +182,6 @@ TEST_P(SampleDatabase, ManyQuestionsAllConsistent)
         const auto slot = static_cast<std::size_t>(*q.duplicateKeys[2]);
         const std::size_t at = q.question.find("A client is ordered ") + 20;
         const std::string dose = q.question.substr(at, q.question.find(' ', at) - at);
-        ASSERT_FALSE(dose.empty());
         // Both doses in the unit of the highest dose.
         const double required = std::stod(dose), high = PerUnit[d.DoseRangeHighUnit];
         const double stock = d.Strength[slot] * PerUnit[d.StrengthUnit[slot]] / high;
@@ -261,10 +192,7 @@ TEST_P(SampleDatabase, ManyQuestionsAllConsistent)
             EXPECT_NEAR(q.answer * 2, std::round(q.answer * 2), 1e-9) << "whole or half tablets";
             EXPECT_GE(required, d.DoseRangeLow * PerUnit[d.DoseRangeLowUnit] / high * (1 - 1e-12));
         }
-        EXPECT_TRUE(q.answer > 0 && std::isfinite(q.answer));
-        std::string text = q.question + q.solution;
-        std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-        EXPECT_FALSE(contains(text, "nan") || contains(text, "inf") || contains(text, " = " + BR)) << text;
+        EXPECT_TRUE(q.answer > 0 && !contains(q.solution, " = " + BR)) << q.solution;
     }
 }
 

@@ -31,8 +31,6 @@ TEST(StartupFiles, FoundWhateverTheirLetterCaseAndTheCandidateListSized)
     std::filesystem::rename(s.folder / "mxcat.idx", s.folder / "MXCAT.IDX");
     ASSERT_EQ(loadStartupFiles(s.state), std::nullopt);
     EXPECT_EQ(s.state.TabletIndex.record, (std::vector<std::int16_t> { 0, 1, 2, 5 }));
-    EXPECT_EQ(s.state.FluidIndex.count, 7);
-    EXPECT_EQ(s.state.categories.CategoryName[2], "Antibiotics         ");
     EXPECT_EQ(s.state.CandidateRecords.size(), 8u); // indices 0 to 7
     EXPECT_EQ(s.folder.read("MX.INI"), ""); // no settings file: an empty one is left
 }
@@ -64,7 +62,6 @@ TEST_P(StartupFileProblem, IsNamedWithWhatToDoAndLeftAlone)
 
 INSTANTIATE_TEST_SUITE_P(Files, StartupFileProblem,
     ::testing::Values(BadFile { "TabletIndexMissing", "mxdbs1.idx", nullptr, 0 },
-        BadFile { "CategoriesMissing", "mxcat.idx", nullptr, 0 },
         BadFile { "FluidIndexBroken", "mxdbs2.idx", "2\r\n1,1\r\nbroken\r\n", 3 },
         BadFile { "CategoriesBroken", "mxcat.idx", "1\r\n\"A\",x\r\n", 2 }),
     [](const auto& info) { return std::string(info.param.name); });
