@@ -66,6 +66,43 @@ TEST_F(DrugEditorTest, DeletingTheLastRecordAsksNothingAndDropsItsEdits)
     EXPECT_EQ(data(), before.substr(0, 4 * 240));
 }
 
+TEST_F(DrugEditorTest, WrapsBackAndOffersABlankRecordPastTheEndThatIsChecked)
+{
+    open(12);
+    EXPECT_EQ(editor.screen.Recordno, "12 / 12");
+    editor.Command1_Click(2);
+    editor.next_Click(0);
+    EXPECT_EQ(editor.screen.Recordno, "12 / 12");
+    const std::string before = data();
+    editor.next_Click(1);
+    EXPECT_EQ(editor.screen.Recordno, "13 / 13");
+    EXPECT_EQ(editor.screen.Text1, "");
+    editor.next_Click(1); // untouched: reported, and the editor stays on it
+    EXPECT_EQ(prompts.messages.size(), 3u);
+    EXPECT_EQ(editor.screen.Recordno, "13 / 13");
+    EXPECT_TRUE(prompts.questions.empty());
+    EXPECT_EQ(data(), before);
+}
+
+TEST_F(DrugEditorTest, OnlyAChangedRecordIsOfferedForSavingAndATypedCategoryIsCreatedAnyway)
+{
+    open(5);
+    const std::string before = data();
+    editor.next_Click(0);
+    EXPECT_TRUE(prompts.questions.empty());
+    editor.screen.Cbcategory = "Antiviral  ";
+    prompts.yesNoAnswers = { false };
+    editor.next_Click(0);
+    EXPECT_EQ(prompts.questions, std::vector<std::string> { "This record has changed. Would you like to save it?" });
+    EXPECT_EQ(
+        messages(), (std::vector<Message> { { "You have created a new category for this drug", "Drug Database" } }));
+    EXPECT_EQ(editor.screen.Recordno, "3 / 5");
+    ASSERT_EQ(state.categories.CategoryCount, 2);
+    EXPECT_EQ(state.categories.CategoryName[2], "Antiviral           ");
+    EXPECT_EQ(state.categories.CategoryCode[2], 2);
+    EXPECT_EQ(data(), before);
+}
+
 TEST_F(DrugEditorTest, CheckRecordReportsEveryFailedCheckInOrder)
 {
     open(1);

@@ -58,5 +58,15 @@ INSTANTIATE_TEST_SUITE_P(Texts, IndexFileRefused,
         RefusedRow { "FiftyOne", true, "51\r\n", 1, "at most 50" }),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A quote inside a name (typed in the editor) would end the name early on reading: it is written
+// as an apostrophe, and only the used slots are listed.
+TEST(CategoryFileText, QuotedNamesOfTheUsedSlots)
+{
+    CategoryTables c = parseCategoryFile("3\r\n\"A\",1\r\n\"B\",2\r\n\"C\",9\r\n", "mxcat.idx");
+    c.CategoryName[3] = "Say \"hi\"\r\n";
+    EXPECT_EQ(categoryFileText(c, { false, true, false, true }),
+        "2\r\n\"A                   \",1\r\n\"Say 'hi'            \",9\r\n");
+}
+
 } // namespace
 } // namespace tb

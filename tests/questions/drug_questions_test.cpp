@@ -37,17 +37,18 @@ DrugRecord makeDrug(const std::string& name, double low, double high, std::int16
 
 class DrugQuestions : public ::testing::Test {
 protected:
-    // The drug becomes record 1, the only candidate.
-    void use(const DrugRecord& drug)
+    // The drug becomes record 1; `record` is the only candidate.
+    void use(const DrugRecord& drug, std::int16_t record = 1)
     {
         DrugFile(folder_.path()).write(1, drug);
-        state_.CandidateRecords = { 0, 1 };
+        state_.CandidateRecords = { 0, record };
         state_.CandidateCount = 1;
     }
+    DrugQuestionResult run(bool tablet) { return tablet ? makeTabletQuestion(state_) : makeFluidQuestion(state_); }
     GeneratedQuestion ask(bool tablet, std::vector<double> draws)
     {
         random_->setScript(std::move(draws));
-        const DrugQuestionResult r = tablet ? makeTabletQuestion(state_) : makeFluidQuestion(state_);
+        const DrugQuestionResult r = run(tablet);
         EXPECT_EQ(r.problem, "");
         return r.question.value_or(GeneratedQuestion {});
     }
@@ -154,6 +155,40 @@ TEST_F(DrugQuestions, UnusableTabletSlotIsDrawnAndRejected)
 }
 
 const double PerUnit[] = { 1000, 100, 10, 1, 0.1, 0.01, 0.001, 0.000001 }; // grams in one of each mass unit
+
+struct BadDrug {
+    const char* name;
+    bool tablet;
+    void (*spoil)(DrugRecord&);
+    const char* reason;
+    std::int16_t record = 1;
+};
+
+class BadDrugProblem : public DrugQuestions, public ::testing::WithParamInterface<BadDrug> { };
+
+TEST_P(BadDrugProblem, NamesTheDrugAndTheReason)
+{
+    DrugRecord d = makeDrug("baddrug", 10, 100, Mg, Tablet, 10, 0, 5);
+    std::tie(d.FormCode[1], d.Strength[1], d.Volume[1]) = std::tuple { Solution, 10, 5 };
+    GetParam().spoil(d);
+    use(d, GetParam().record);
+    random_->setScript({ 0.5 });
+    const DrugQuestionResult r = run(GetParam().tablet);
+    EXPECT_FALSE(r.question.has_value());
+    EXPECT_EQ(r.record, GetParam().record);
+    EXPECT_TRUE(contains(r.problem, GetParam().record == 1 ? "baddrug (record 1)" : "record 7")) << r.problem;
+    EXPECT_TRUE(contains(r.problem, GetParam().reason)) << r.problem;
+}
+
+INSTANTIATE_TEST_SUITE_P(Drugs, BadDrugProblem,
+    ::testing::Values(
+        BadDrug { "NoHighDose", Tablets, [](DrugRecord& d) { d.DoseRangeHigh = 0; }, "highest single dose is 0" },
+        BadDrug { "HighDoseNaN", Tablets, [](DrugRecord& d) { d.DoseRangeHigh = std::nan(""); },
+            "highest single dose is not" },
+        BadDrug { "NoFluidStep", Fluids, [](DrugRecord& d) { d.FluidIncrement = 0; }, "fluid dose step is 0" },
+        BadDrug { "NoTablet", Tablets, [](DrugRecord& d) { d.Strength[0] = 0; }, "no tablet or capsule" },
+        BadDrug { "PastTheEnd", Tablets, [](DrugRecord&) {}, "past the end", 7 }),
+    [](const auto& info) { return std::string(info.param.name); });
 
 class SampleDatabase : public ::testing::TestWithParam<bool> { };
 

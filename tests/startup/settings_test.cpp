@@ -29,5 +29,20 @@ TEST(Settings, RestoreDefaultsKeepsTheTexts)
         std::string(120, 'x') + std::string("\xAA\x00\x48\x00\xE5\x00\x00\x00\x01\x00\x1F\x00\0\0\0\0\0\0\0\0", 20));
 }
 
+// Whatever the file holds comes back byte for byte but for the field changed, a long tail included;
+// a short file reads its missing bytes as zero.
+TEST(Settings, StoringKeepsEveryOtherByteOfTheFile)
+{
+    const std::string texts = std::string(128, 'a') + std::string("\x02\x01", 2); // then TexturedBackground
+    const std::string tail(100000, '\x7F');
+    testing::TempFolder folder;
+    folder.write("MX.INI", texts + std::string(10, '\0') + tail);
+    Settings changed = loadSettings(folder.path());
+    EXPECT_EQ(changed.TexturedBackground, 0x0102);
+    changed.UseAbbreviations = -1;
+    storeSettings(folder.path(), changed);
+    EXPECT_EQ(folder.read("MX.INI"), texts + std::string(4, '\0') + "\xFF\xFF" + std::string(4, '\0') + tail);
+}
+
 } // namespace
 } // namespace tb
