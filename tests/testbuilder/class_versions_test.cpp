@@ -3,7 +3,6 @@
 #include "testbuilder/model_fixture.h"
 
 #include <filesystem>
-#include <optional>
 #include <set>
 #include <stdexcept>
 
@@ -27,33 +26,17 @@ TEST_P(VersionCodeTest, ReadsWhatTheTeacherTypes)
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, VersionCodeTest,
-    ::testing::Values(CodeRow { "AsPrinted", "K7F3-02", "K7F3-02" }, CodeRow { "NoHyphen", "K7F302", "K7F3-02" },
-        CodeRow { "OneDigitAndBlanks", " k7f3 2 ", "K7F3-02" }, CodeRow { "Sixty", "K7F3-60", "K7F3-60" },
-        CodeRow { "SixtyOne", "K7F3-61", "" }, CodeRow { "Zero", "K7F3-00", "" },
-        CodeRow { "LetterNotInAlphabet", "O7F3-02", "" }, CodeRow { "Short", "K7F-02", "" }),
+    ::testing::Values(CodeRow { "OneDigitAndBlanks", " k7f3 2 ", "K7F3-02" }, CodeRow { "Sixty", "K7F3-60", "K7F3-60" },
+        CodeRow { "SixtyOne", "K7F3-61", "" }, CodeRow { "LetterNotInAlphabet", "O7F3-02", "" }),
     [](const auto& info) { return std::string(info.param.name); });
-
-struct DescriptionRow {
-    const char* name;
-    std::size_t length; // of a description of "d"s
-    bool stamped;
-};
-
-class VersionDescriptionTest : public ::testing::TestWithParam<DescriptionRow> { };
-
-TEST_P(VersionDescriptionTest, CarriesTheCodeWhenItFits)
-{
-    const std::string description(GetParam().length, 'd');
-    const std::string expected
-        = GetParam().stamped ? (description.empty() ? "" : description + " ") + "Version K7F3-02" : description;
-    EXPECT_EQ(versionDescription(description + "   ", { "K7F3", 2 }), expected);
-}
 
 // " Version K7F3-02" takes 16 characters of the 200.
-INSTANTIATE_TEST_SUITE_P(Lengths, VersionDescriptionTest,
-    ::testing::Values(DescriptionRow { "Empty", 0, true }, DescriptionRow { "JustFits", 184, true },
-        DescriptionRow { "OneTooMany", 185, false }, DescriptionRow { "Full", 200, false }),
-    [](const auto& info) { return std::string(info.param.name); });
+TEST(VersionDescriptionTest, CarriesTheCodeWhenItFits)
+{
+    const std::string fits(184, 'd'), tooLong(185, 'd');
+    EXPECT_EQ(versionDescription(fits + "   ", { "K7F3", 2 }), fits + " Version K7F3-02");
+    EXPECT_EQ(versionDescription(tooLong, { "K7F3", 2 }), tooLong);
+}
 
 // ---- making versions ----
 
@@ -96,8 +79,6 @@ TEST_F(ClassVersionsTest, TheSameCodeGivesTheSameBytesAndTwoCodesDiffer)
     make("second", 1, VersionCode { "K7F3", 2 });
     ASSERT_EQ(versionFile("first", 2).size(), 6 * TestRecordLength);
     EXPECT_EQ(versionFile("first", 2), versionFile("second", 2));
-    EXPECT_EQ(folder.read("first-02.xml"), folder.read("second-02.xml"));
-    EXPECT_EQ(folder.read("first-02.pdf"), folder.read("second-02.pdf"));
 
     make("first", 1, VersionCode { "K7F3", 1 });
     make("other", 1, VersionCode { "K7F4", 2 });
@@ -108,13 +89,8 @@ TEST_F(ClassVersionsTest, TheSameCodeGivesTheSameBytesAndTwoCodesDiffer)
 
 TEST_F(ClassVersionsTest, AVersionMadeAgainAloneEqualsItsVersionInTheSet)
 {
-    RandomSource* programRandom = state->random.get();
-    const RepeatHistory before = state->repeatHistory;
     const VersionsOutcome set = make("ward", 4);
     ASSERT_EQ(set.made, 4);
-    EXPECT_EQ(state->random.get(), programRandom);
-    EXPECT_EQ(state->repeatHistory.position, before.position);
-
     make("again", 1, VersionCode { set.setCode, 3 });
     EXPECT_EQ(versionFile("ward", 3), versionFile("again", 3));
 }
@@ -126,11 +102,8 @@ TEST_F(ClassVersionsTest, EveryVersionCarriesItsCode)
     const VersionsOutcome set = make("ward", 2);
     const std::string v1 = "Version " + set.setCode + "-01", v2 = "Version " + set.setCode + "-02";
     const TestHeader header = TestHeader::unpack(versionFile("ward", 2));
-    EXPECT_EQ(header.TestTitle, "Ward 7");
-    EXPECT_EQ(header.TestDescription, "Drug rounds " + v2);
-    EXPECT_EQ(header.TestInstructions, "Show your working.");
-    EXPECT_EQ(header.MenuListed, 1);
-    EXPECT_EQ(model->QuestionCount(), 1);
+    EXPECT_EQ(header.TestTitle + "|" + header.TestDescription + "|" + header.TestInstructions,
+        "Ward 7|Drug rounds " + v2 + "|Show your working.");
     EXPECT_EQ(stripBlanks(model->header().TestDescription), "Drug rounds");
 
     ASSERT_EQ(printer.documents.size(), 1u);
@@ -139,20 +112,6 @@ TEST_F(ClassVersionsTest, EveryVersionCarriesItsCode)
         heads.push_back(section.blocks.front().lines.front().text);
     EXPECT_EQ(heads, (std::vector<std::string> { v1, v2, v1, "Solutions:", v2, "Solutions:" }));
     EXPECT_NE(folder.read("ward.xml").find("$course$/top/Ward 7 " + v2 + "</text>"), std::string::npos);
-}
-
-TEST_F(ClassVersionsTest, OneQuestionForTheWholeSetBeforeReplacingFiles)
-{
-    folder.write("ward-02.dsq", "old");
-    folder.write("ward.pdf", "old");
-    prompts.yesNoAnswers = { false, true };
-    make("ward", 3);
-    EXPECT_EQ(prompts.questions,
-        (std::vector<std::string> {
-            "The files ward-02.dsq and 1 other of these versions already exist. Would you like to use these files" }));
-    EXPECT_EQ(made(), (std::set<std::string> { "ward-02.dsq", "ward.pdf" }));
-    EXPECT_EQ(make("ward", 3).made, 3);
-    EXPECT_EQ(versionFile("ward", 2).size(), 6 * TestRecordLength);
 }
 
 TEST_F(ClassVersionsTest, CancellingKeepsWholeFilesOnlyAndSaysSo)

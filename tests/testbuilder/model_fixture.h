@@ -110,13 +110,6 @@ protected:
         return folder.read(file).substr(static_cast<std::size_t>(n - 1) * TestRecordLength, TestRecordLength);
     }
 
-    /// The test exported as text.
-    std::string exported()
-    {
-        model->saveastextfile(folder / "out.txt");
-        return folder.read("out.txt");
-    }
-
     TempFolder folder;
     FakePrompts prompts;
     FakeView view;

@@ -4,24 +4,14 @@
 
 #include <map>
 #include <string>
-#include <vector>
 
 using namespace tb;
 
 namespace {
 
-std::vector<QuestionRecord> twoQuestions()
-{
-    return { { "How many tablets?", "Dose\r\n\xA0kg\xA0\xA0hg", "2" }, { "Convert 5 mg.", "Move it.", "0.005" } };
-}
-
 TestHeader header()
 {
-    TestHeader h;
-    h.TestTitle = "Drill 4";
-    h.TestDescription = "Ward maths";
-    h.TestInstructions = "Show working";
-    return h;
+    return { .TestTitle = "Drill 4", .TestDescription = "Ward maths", .TestInstructions = "Show working" };
 }
 
 // The document as one line: each section's kind, then its blocks by kind letter and first line.
@@ -52,22 +42,17 @@ class PrintOptionsTest : public ::testing::TestWithParam<OptionRow> { };
 TEST_P(PrintOptionsTest, EachOptionChangesWhatItGoverns)
 {
     const OptionRow& row = GetParam();
-    EXPECT_EQ(outline(buildPrintDocument(header(), twoQuestions(), row.numbering, row.includes)), row.expected);
+    const std::vector<QuestionRecord> records { { "How many tablets?", "Dose", "2" },
+        { "Convert 5 mg.", "Move it.", "0.005" } };
+    EXPECT_EQ(outline(buildPrintDocument(header(), records, row.numbering, row.includes)), row.expected);
 }
 
 constexpr std::array<bool, 5> All { true, true, true, true, true };
 
 INSTANTIATE_TEST_SUITE_P(Options, PrintOptionsTest,
-    ::testing::Values(
-        OptionRow { "Defaults", 1, All,
-            "[Drill 4] paper: T=Drill 4 P=Ward maths P=Show working Q=Question 1. Q=Question 2. key/ H=Answers: "
-            "K=1. 2 K=2. 0.005 sol/ H=Solutions: S=Question 1. S=Question 2." },
-        OptionRow { "NoTitle", 1, { false, true, true, true, true },
-            "[] paper: P=Ward maths P=Show working Q=Question 1. Q=Question 2. key/ H=Answers: K=1. 2 K=2. 0.005 "
-            "sol/ H=Solutions: S=Question 1. S=Question 2." },
-        OptionRow { "NoDescriptionNoInstructions", 2, { true, false, false, true, true },
-            "[Drill 4] paper: T=Drill 4 Q=Number 1. Q=Number 2. key/ H=Answers: K=1. 2 K=2. 0.005 sol/ "
-            "H=Solutions: S=Number 1. S=Number 2." },
+    ::testing::Values(OptionRow { "NoDescriptionNoInstructions", 2, { true, false, false, true, true },
+                          "[Drill 4] paper: T=Drill 4 Q=Number 1. Q=Number 2. key/ H=Answers: K=1. 2 K=2. 0.005 sol/ "
+                          "H=Solutions: S=Number 1. S=Number 2." },
         OptionRow { "NoKey", 3, { true, true, true, false, true },
             "[Drill 4] paper: T=Drill 4 P=Ward maths P=Show working Q=(1). Q=(2). sol/ H=Solutions: S=(1). S=(2)." },
         OptionRow { "NoSolutionsStyle4", 4, { true, true, true, true, false },
@@ -101,29 +86,6 @@ TEST(PrintDocumentTest, AQuestionHasItsNumberingLineTextAndAnswerLineAndSolution
     EXPECT_EQ(solution.lines[3].fit, LineFit::Whole);
     EXPECT_EQ(solution.lines[3].font, PrintFont::Fixed);
 }
-
-struct ColumnsRow {
-    const char* name;
-    const char* line;
-    bool columns;
-};
-
-class HoldsColumnsTest : public ::testing::TestWithParam<ColumnsRow> { };
-
-TEST_P(HoldsColumnsTest, AlignedLinesAreKeptWhole)
-{
-    EXPECT_EQ(holdsColumns(GetParam().line), GetParam().columns);
-}
-
-INSTANTIATE_TEST_SUITE_P(Lines, HoldsColumnsTest,
-    ::testing::Values(ColumnsRow { "MetricScale",
-                          "\xA0kg\xA0\xA0hg\xA0\xA0"
-                          "dag g",
-                          true },
-        ColumnsRow { "FormulaColumns", "Required dose      Stock Volume", true },
-        ColumnsRow { "Prose", "The numbers are now placed in the formula:", false },
-        ColumnsRow { "IndentedProse", "    an indented sentence of words", false }),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // Every character one unit wide, every line one unit high.
 class UnitMeasure final : public TextMeasure {
