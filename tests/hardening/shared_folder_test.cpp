@@ -178,6 +178,8 @@ TEST(Durability, EverySaveIsSyncedAndSoIsTheFolderAfterEachRename)
     rig.model.saveAs();
     EXPECT_EQ(hook.count(RewriteStep::FolderSynced), 5);
     EXPECT_EQ(hook.count(RewriteStep::Renamed), 5);
+    rig.model.save(); // "&Save Test" stores the shown question in place, on the disk
+    EXPECT_EQ(hook.count(RewriteStep::RecordSynced), 2);
 }
 
 TEST(IndexFiles, AnEntryOfACategoryTheCategoryFileLacksKeepsItsDrug)

@@ -9,6 +9,34 @@ using testing::ModelFixture;
 
 // Create Question stores the question the teacher typed before it appends the new ones; no
 // record of the working file or the saved test is ever a gap of zero bytes or an older test's.
+TEST(RepeatHistoryTest, RemembersFiftyThenReplacesTheOldest)
+{
+    const auto keys = [](double a) { return DuplicateKeys { a, std::nullopt, std::nullopt }; };
+    RepeatHistory history;
+    for (int i = 1; i <= 50; ++i)
+        ASSERT_FALSE(isRepeat(history, keys(i)));
+    EXPECT_TRUE(isRepeat(history, keys(1)));
+    EXPECT_TRUE(isRepeat(history, keys(50)));
+    EXPECT_EQ(history.position, 0); // slots 1..49, then 0; a repeat is not remembered again
+    EXPECT_FALSE(isRepeat(history, keys(51))); // replaces the first triple
+    EXPECT_FALSE(isRepeat(history, keys(1))); // forgotten, so remembered anew over the second
+    EXPECT_FALSE(isRepeat(history, keys(2)));
+}
+
+TEST_F(ModelFixture, CompleteNeedsQuestionAndAnswerAndHidingSaveAsClearsUnsaved)
+{
+    EXPECT_EQ(folder.read("test.tmp"), testing::untitledHeader());
+    model->setField(2, "5");
+    model->setField(0, "   ");
+    EXPECT_FALSE(view.status.complete);
+    model->setField(0, "What?");
+    EXPECT_TRUE(view.status.complete);
+    model->keyTyped();
+    EXPECT_TRUE(model->Unsaved());
+    model->setField(0, "");
+    EXPECT_FALSE(view.status.saveAsVisible || model->Unsaved());
+}
+
 TEST_F(ModelFixture, CreateQuestionKeepsTheTypedQuestionAndLeavesNoGap)
 {
     model->setField(0, "Typed question");
@@ -68,6 +96,22 @@ INSTANTIATE_TEST_SUITE_P(Counts, CountTest,
         CountRow { .name = "CutTo99", .before = 97, .text = "5", .total = 99, .countText = "2" }),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(ModelFixture, IvQuestionsBeginWithALineBreakAndTheRepeatHistoryOutlivesNewAndOpen)
+{
+    tickOnly(IVDropRates);
+    model->createQuestions("3");
+    EXPECT_EQ(record("test.tmp", 4).substr(0, 2), "\r\n");
+    const RepeatHistory before = state->repeatHistory;
+    ASSERT_EQ(before.position, 3);
+    prompts.yesNoAnswers = { false };
+    model->newTest();
+    folder.write("x.dsq", testing::untitledHeader());
+    prompts.fileNames = { "x.dsq" };
+    model->openTest();
+    EXPECT_EQ(state->repeatHistory.position, 3);
+    EXPECT_EQ(state->repeatHistory.entries, before.entries);
+}
+
 TEST_F(ModelFixture, NoCandidateShowsItsMessageOncePerCommand)
 {
     model->setSelectedCategories({});
@@ -79,6 +123,18 @@ TEST_F(ModelFixture, NoCandidateShowsItsMessageOncePerCommand)
         "categories selected from the menu bar.");
     EXPECT_FALSE(model->GenerationOk());
     EXPECT_EQ(view.status.positionLabel, "1 / 1");
+}
+
+TEST_F(ModelFixture, BackWrapsFromTheFirstAndJumpsStopAtTheEnds)
+{
+    typeQuestions(5);
+    model->back();
+    model->backTen(); // from 4
+    EXPECT_EQ(model->field(0), "Question 1");
+    model->back();
+    EXPECT_EQ(view.status.positionLabel, "5 / 5");
+    model->forwardTen();
+    EXPECT_EQ(model->CurrentQuestion(), 5);
 }
 
 TEST_F(ModelFixture, DeletingTheSecondOfFourRenumbersTheRest)

@@ -162,6 +162,24 @@ TEST(QtiPackage, TheManifestNamesEveryItemAndEachDeclaresAFloatWithinBounds)
 
 // ---- the command ----
 
+// Every question the generators make is recognised as its category's kind.
+class GeneratedKindTest : public ModelFixture, public ::testing::WithParamInterface<std::pair<int, QuestionKind>> { };
+
+TEST_P(GeneratedKindTest, EveryGeneratedQuestionIsRecognised)
+{
+    loadSampleDatabase();
+    for (int i = 0; i < 20; ++i) { // the fixture's draws are fixed: the same 20 questions on every run
+        ASSERT_TRUE(model->generateQuestion(GetParam().first));
+        ASSERT_EQ(questionKind(model->lastGenerated().question), GetParam().second) << model->lastGenerated().question;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Categories, GeneratedKindTest,
+    ::testing::Values(std::pair { MetricConversions, QuestionKind::MetricConversion },
+        std::pair { TabletDosages, QuestionKind::TabletCount }, std::pair { FluidDosages, QuestionKind::LiquidVolume },
+        std::pair { IVDropRates, QuestionKind::DropRate }, std::pair { InfusionPumpRates, QuestionKind::PumpRate },
+        std::pair { InfusionTimes, QuestionKind::InfusionTime }));
+
 TEST_F(ModelFixture, TheExportWritesTheChosenFormatAndKeepsTheTestUnsaved)
 {
     type("How many tablets will you give?", "2 \xB5g", "2");
