@@ -299,14 +299,10 @@ void ExamModel::saveAsRoutine()
         prompts_.message(reasonOf(error), "");
         return;
     }
-    if (fs::exists(target, ec)) {
-        state_.saveanswer = prompts_.askYesNo(
-            "The file " + name + " already exists. Would you like to use this file", state_.saveanswer);
-        if (!state_.saveanswer)
-            return;
-        // The old file is not deleted here: the new contents replace it by a rename
-        // once they are completely written, so a failed save leaves it as it was.
-    }
+    // The old file is not deleted here: the new contents replace it by a rename once they are
+    // completely written, so a failed save leaves it as it was.
+    if (!mayReplace(target, name))
+        return;
 
     if (endsWithTxt(name)) {
         try {
@@ -329,6 +325,16 @@ void ExamModel::saveAsRoutine()
     } catch (const std::exception& error) {
         prompts_.message(errorOnLine(0, 0), "", reasonOf(error));
     }
+}
+
+bool ExamModel::mayReplace(const fs::path& path, const std::string& name)
+{
+    std::error_code ec;
+    if (!fs::exists(path, ec))
+        return true;
+    state_.saveanswer
+        = prompts_.askYesNo("The file " + name + " already exists. Would you like to use this file", state_.saveanswer);
+    return state_.saveanswer;
 }
 
 void ExamModel::savefile()

@@ -171,6 +171,9 @@ private:
     void saveAsRoutine();
     /// Questions 1..QuestionCount as the working file holds them; throws FileError.
     std::vector<QuestionRecord> storedQuestions() const;
+    /// True when `path` does not exist yet or the teacher answers "&Yes" to replacing `name`
+    /// (the question Save As asks; every command that writes a chosen file asks it).
+    bool mayReplace(const std::filesystem::path& path, const std::string& name);
     /// puttitle's write; throws FileError.
     void writeHeader();
     void fillCandidates(const DrugIndex& index);

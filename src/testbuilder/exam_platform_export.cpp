@@ -46,24 +46,11 @@ void ExamModel::exportForPlatform()
             prompts_.message(notExported(name, "That file is the test being edited. Choose another name."), "");
             return;
         }
-        if (fs::exists(path, ec)) {
-            state_.saveanswer = prompts_.askYesNo(
-                "The file " + name + " already exists. Would you like to use this file", state_.saveanswer);
-            if (!state_.saveanswer)
-                return;
-        }
+        if (!mayReplace(path, name))
+            return;
 
         try {
-            // The questions come from the working file as last stored, as the text export's do.
-            std::vector<QuestionRecord> records;
-            {
-                RecordFile in(workingPath(), TestRecordLength, RecordFile::Mode::Read);
-                std::string bytes;
-                for (long long r = 2; r <= questionCount_ + 1; ++r)
-                    records.push_back(QuestionRecord::unpack(in.read(r, bytes) ? bytes : std::string {}));
-                in.close();
-            }
-            const PlatformTest test = platformTest(header_.TestTitle, records);
+            const PlatformTest test = platformTest(header_.TestTitle, storedQuestions());
             writeFileAtomically(path, platformExport(target.format, test), faultHook_);
         } catch (const std::exception& error) {
             prompts_.message(notExported(name, toCp1252(error.what())), "");

@@ -60,12 +60,8 @@ void ExamModel::exportPdf(DocumentPrinter& printer)
             failed("The folder " + toCp1252(target.parent_path().string()) + " does not exist.");
             return;
         }
-        if (fs::exists(target, ec)) {
-            state_.saveanswer = prompts_.askYesNo(
-                "The file " + shown + " already exists. Would you like to use this file", state_.saveanswer);
-            if (!state_.saveanswer)
-                return;
-        }
+        if (!mayReplace(target, shown))
+            return;
         try {
             const std::string bytes = printer.pdf(printDocument());
             // Written whole to a scratch file and renamed over the old one, so a failure
