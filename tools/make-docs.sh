@@ -1,0 +1,20 @@
+#!/bin/sh
+# Remakes the sample files of docs/ with the program's own code: the sample tests, their PDF and
+# page pictures, and their learning-platform exports. Run from the repository after a build.
+set -e
+BUILD=${1:-build}
+T="$BUILD/tools"
+"$T/make_sample_test" --data "$BUILD/sample" --out docs/sample-test.dsq --count 20 --seed 7 \
+    --title "Dosage Calculations: Practice Test 1" \
+    --description "Twenty questions on metric conversions, tablet and fluid dosages and IV drop rates." \
+    --instructions "Work each question on paper and write your answer on its answer line. Show your working. Round drop rates to whole drops per minute."
+"$T/make_sample_test" --data "$BUILD/sample" --out docs/sample-infusions.dsq --count 40 --seed 1 --categories 5,6 \
+    --title "Infusion Rates and Times: Practice" \
+    --description "Forty questions on infusion pump rates in ml/hr and infusion times in minutes." \
+    --instructions "Give pump rates in whole ml/hr and infusion times in whole minutes."
+QT_QPA_PLATFORM=offscreen "$T/export_test_pdf" docs/sample-test.dsq docs/sample-test.pdf
+"$T/export_test" docs/sample-test.dsq docs/sample-test
+solutions=$(pdftotext docs/sample-test.pdf - | awk 'BEGIN{RS="\f"} /Solutions:/{print NR; exit}')
+cd docs
+pdftoppm -png -r 60 -f 1 -l 1 -singlefile sample-test.pdf sample-test-page1
+pdftoppm -png -r 60 -f "$solutions" -l "$solutions" -singlefile sample-test.pdf sample-test-solutions
