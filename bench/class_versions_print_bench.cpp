@@ -46,5 +46,8 @@ int main(int argc, char** argv)
     using tb::bench::Row;
     // No baseline: the figure is the time of the whole command against a budget of three seconds.
     return tb::bench::runAndPrint(argc, argv,
-        { Row { "class versions: 30 x 20 questions, files, PDF, Moodle XML", "BM_ClassVersions30x20", "", 3e6 } });
+        { Row { .work = "class versions: 30 x 20 questions, files, PDF, Moodle XML",
+            .benchmark = "BM_ClassVersions30x20",
+            .baseline = "",
+            .budget = 3.0 } });
 }

@@ -74,6 +74,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     using tb::bench::Row;
     return tb::bench::runAndPrint(argc, argv,
-        { Row {
-            "test window: Create Question for 99, until all are shown", "BM_WindowCreate99", "BM_ModelCreate99", 2 } });
+        { Row { .work = "test window: Create Question for 99, until all are shown",
+            .benchmark = "BM_WindowCreate99",
+            .baseline = "BM_ModelCreate99" } });
 }

@@ -41,6 +41,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     using tb::bench::Row;
     // No baseline: the figure is the time of one whole PDF against a budget of one second.
-    return tb::bench::runAndPrint(
-        argc, argv, { Row { "print: 99 questions, every section, to PDF", "BM_PrintPdf99", "", 1e6 } });
+    return tb::bench::runAndPrint(argc, argv,
+        { Row { .work = "print: 99 questions, every section, to PDF",
+            .benchmark = "BM_PrintPdf99",
+            .baseline = "",
+            .budget = 1.0 } });
 }

@@ -359,7 +359,10 @@ int main(int argc, char** argv)
             Row { "one infusion time question", "BM_InfusionTimeQuestion", "", 0 },
             Row { "delete of drug record 1 of 32767, vs a synced copy", "BM_DeleteFirstOf32767",
                 "BM_Baseline_CopyDataFile", 3 },
+            // The rebuild runs when the drug editor closes: a command, so it is held to the frame. Its six
+            // syncs (three files, then the folder after each rename) cost most of what it takes beyond
+            // reading the data file and copying three small files.
             Row { "index rebuild over 32767 drug records, vs plain copies", "BM_Rebuild32767",
-                "BM_Baseline_RebuildCopies", 3 },
+                "BM_Baseline_RebuildCopies" },
         });
 }
