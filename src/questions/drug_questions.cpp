@@ -303,6 +303,15 @@ DuplicateKeys keysFor(double answer, int record, int slot)
     return { answer, static_cast<double>(record), static_cast<double>(slot) };
 }
 
+/// Draws a candidate drug into `drawn`; false, with the problem in `result`, when it cannot be read.
+bool drawInto(AppState& state, const std::string& kind, DrawnDrug& drawn, DrugQuestionResult& result)
+{
+    drawn = drawDrug(state, kind);
+    result.record = drawn.record;
+    result.problem = drawn.problem;
+    return drawn.problem.empty();
+}
+
 DrugQuestionResult tabletQuestion(AppState& state)
 {
     const std::string kind = "tablet dosage";
@@ -311,12 +320,8 @@ DrugQuestionResult tabletQuestion(AppState& state)
 
     DrawnDrug drawn;
     for (int attempt = 0; attempt < MaxTabletDraws; ++attempt) {
-        drawn = drawDrug(state, kind);
-        result.record = drawn.record;
-        if (!drawn.problem.empty()) {
-            result.problem = drawn.problem;
+        if (!drawInto(state, kind, drawn, result))
             return result;
-        }
         const DrugRecord& drug = drawn.drug;
         std::string fault = highDoseFault(drug);
         if (fault.empty() && !knownUnit(drug.DoseRangeLowUnit))
@@ -409,12 +414,9 @@ DrugQuestionResult fluidQuestion(AppState& state)
     const UnitTables& tables = state.tables;
     DrugQuestionResult result;
 
-    const DrawnDrug drawn = drawDrug(state, kind);
-    result.record = drawn.record;
-    if (!drawn.problem.empty()) {
-        result.problem = drawn.problem;
+    DrawnDrug drawn;
+    if (!drawInto(state, kind, drawn, result))
         return result;
-    }
     const DrugRecord& drug = drawn.drug;
     std::string fault = highDoseFault(drug);
     if (fault.empty() && drug.FluidIncrement == 0.0)

@@ -349,31 +349,29 @@ bool ExamModel::draftQuestions(int count, std::vector<QuestionRecord>& out)
 bool ExamModel::generateQuestion(int category)
 {
     generationOk_ = true;
+    // Metric and infusion questions are drawn again until they are not a repeat; after
+    // MaxRedraws draws the last one is taken. Infusion questions start on a new line.
+    const auto drawUnrepeated = [&](GeneratedQuestion (*make)(AppState&), bool lineFirst) {
+        for (int attempt = 1; attempt <= MaxRedraws; ++attempt) {
+            lastGenerated_ = make(state_);
+            if (!isRepeat(state_.repeatHistory, lastGenerated_.duplicateKeys))
+                break;
+        }
+        if (lineFirst)
+            lastGenerated_.question = LineBreak + lastGenerated_.question;
+    };
     switch (category) {
     case MetricConversions:
-        for (int attempt = 1; attempt <= MaxRedraws; ++attempt) {
-            lastGenerated_ = makeMetricQuestion(state_);
-            if (!isRepeat(state_.repeatHistory, lastGenerated_.duplicateKeys))
-                break;
-        }
+        drawUnrepeated(makeMetricQuestion, false);
         break;
     case IVDropRates:
-        for (int attempt = 1; attempt <= MaxRedraws; ++attempt) {
-            lastGenerated_ = makeDropRateQuestion(state_);
-            if (!isRepeat(state_.repeatHistory, lastGenerated_.duplicateKeys))
-                break;
-        }
-        lastGenerated_.question = LineBreak + lastGenerated_.question;
+        drawUnrepeated(makeDropRateQuestion, true);
         break;
     case InfusionPumpRates:
+        drawUnrepeated(makePumpRateQuestion, true);
+        break;
     case InfusionTimes:
-        for (int attempt = 1; attempt <= MaxRedraws; ++attempt) {
-            lastGenerated_
-                = category == InfusionPumpRates ? makePumpRateQuestion(state_) : makeInfusionTimeQuestion(state_);
-            if (!isRepeat(state_.repeatHistory, lastGenerated_.duplicateKeys))
-                break;
-        }
-        lastGenerated_.question = LineBreak + lastGenerated_.question;
+        drawUnrepeated(makeInfusionTimeQuestion, true);
         break;
     case TabletDosages:
     case FluidDosages:
