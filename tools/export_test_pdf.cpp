@@ -6,6 +6,7 @@
 
 #include "shell/qt_print.h"
 #include "startup/cp1252.h"
+#include "support/quiet_view.h"
 #include "testbuilder/exam_model.h"
 #include "tool_support.h"
 
@@ -22,7 +23,7 @@
 
 namespace fs = std::filesystem;
 using namespace tb;
-using tb::tools::NoView;
+using tb::testing::QuietView;
 using tb::tools::ToolPrompts;
 
 namespace {
@@ -93,7 +94,7 @@ int main(int argc, char** argv)
         {
             AppState state(std::make_unique<ProductionRandom>(), scratch);
             ToolPrompts prompts(fs::absolute(argv[1]).string(), fs::absolute(argv[2]).string());
-            NoView view;
+            QuietView view;
             ExamModel model(state, prompts, view);
             model.openTest();
             model.numbquest_Click(numbering);

@@ -9,6 +9,7 @@
 #include "startup/cp1252.h"
 #include "startup/number_format.h"
 #include "startup/startup_loader.h"
+#include "support/quiet_view.h"
 #include "testbuilder/exam_model.h"
 #include "tool_support.h"
 
@@ -26,7 +27,7 @@
 
 namespace fs = std::filesystem;
 using namespace tb;
-using tb::tools::NoView;
+using tb::testing::QuietView;
 using tb::tools::ToolPrompts;
 
 namespace {
@@ -141,7 +142,7 @@ int run(const Options& options)
     }
     const fs::path out = fs::absolute(options.out);
     ToolPrompts prompts({}, toCp1252(out.string()));
-    NoView view;
+    QuietView view;
     ExamModel model(state, prompts, view);
 
     // The category boxes as the teacher ticks them; a code the model does not know stays unticked.

@@ -1,6 +1,7 @@
 #pragma once
 
-// What the developer tools need to drive the test model without a window.
+// What the developer tools need to drive the test model without a window; the view that shows
+// nothing is the tests' quiet view (support/quiet_view.h).
 
 #include "startup/cp1252.h"
 #include "startup/prompts.h"
@@ -37,16 +38,6 @@ public:
 private:
     std::string open_;
     std::string save_;
-};
-
-/// A view of the test that shows nothing.
-class NoView final : public ExamView {
-public:
-    void showFields(const std::string&, const std::string&, const std::string&) override { }
-    void setCountText(const std::string&) override { }
-    void setTitleLabel(const std::string&) override { }
-    void applyStatus(const ButtonStatus&) override { }
-    void showSaveTest() override { }
 };
 
 } // namespace tb::tools
