@@ -1,5 +1,6 @@
-// Writes a saved test in the three learning-platform formats, with the program's own exports:
-// <base>.xml (Moodle XML), <base>.gift.txt (GIFT) and <base>.zip (QTI 2.1 package).
+// Writes a saved test in the four learning-platform formats, with the program's own exports:
+// <base>.xml (Moodle XML), <base>.gift.txt (GIFT), <base>.zip (QTI 2.1 package) and
+// <base>.canvas.zip (Canvas quiz, QTI 1.2).
 //
 // Usage: export_test <test.dsq> <output base>
 // make_sample_test makes a test to export.
@@ -40,6 +41,14 @@ int exportAll(const fs::path& test, const std::string& base)
     writeFileAtomically(base + ".xml", platformExport(PlatformFormat::MoodleXml, exported));
     writeFileAtomically(base + ".gift.txt", platformExport(PlatformFormat::Gift, exported));
     writeFileAtomically(base + ".zip", platformExport(PlatformFormat::QtiPackage, exported));
+    writeFileAtomically(base + ".canvas.zip", platformExport(PlatformFormat::CanvasQuiz, exported));
+    const std::vector<std::size_t> unreachable = canvasUnreachable(exported);
+    if (!unreachable.empty()) {
+        std::cerr << base << ".canvas.zip: Canvas cannot mark question";
+        for (const std::size_t number : unreachable)
+            std::cerr << " " << number;
+        std::cerr << " right (no 4-decimal answer lies within the band)\n";
+    }
     return 0;
 }
 

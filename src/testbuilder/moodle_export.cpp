@@ -28,7 +28,7 @@ void appendTest(pugi::xml_node quiz, const PlatformTest& test)
     for (const PlatformQuestion& question : test.questions) {
         pugi::xml_node item = quiz.append_child("question");
         item.append_attribute("type") = "numerical";
-        textField(item, "name", question.name, nullptr);
+        textField(item, "name", moodleName(question.name), nullptr);
         textField(item, "questiontext", questionHtml(question), "html");
         textField(item, "generalfeedback", solutionHtml(question), "html");
         child(item, "defaultgrade", "1");

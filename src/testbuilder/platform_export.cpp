@@ -5,6 +5,9 @@
 #include "testbuilder/platform_xml.h"
 
 #include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <sstream>
 
 namespace tb {
@@ -15,10 +18,11 @@ struct FormatFile {
     PlatformFormat format;
     const char* extension;
 };
-constexpr std::array<FormatFile, 3> FormatFiles { {
+constexpr std::array<FormatFile, 4> FormatFiles { {
     { PlatformFormat::MoodleXml, ".xml" },
     { PlatformFormat::Gift, ".txt" },
     { PlatformFormat::QtiPackage, ".zip" },
+    { PlatformFormat::CanvasQuiz, ".zip" },
 } };
 
 bool endsWithIgnoringCase(std::string_view text, std::string_view ending)
@@ -65,13 +69,17 @@ std::string platformText(std::string_view stored)
 
 PlatformTarget platformTarget(std::string_view name, int filterIndex)
 {
-    for (const FormatFile& file : FormatFiles)
-        if (endsWithIgnoringCase(name, file.extension))
-            return { std::string(name), file.format };
     const std::size_t chosen = filterIndex >= 1 && filterIndex <= static_cast<int>(FormatFiles.size())
         ? static_cast<std::size_t>(filterIndex - 1)
         : 0;
-    return { std::string(name) + FormatFiles[chosen].extension, FormatFiles[chosen].format };
+    const FormatFile& selected = FormatFiles[chosen];
+    for (const FormatFile& file : FormatFiles)
+        if (endsWithIgnoringCase(name, file.extension)) {
+            // Both packages are .zip files: the filter selected tells which one is meant.
+            const bool selectedKind = std::string_view(file.extension) == selected.extension;
+            return { std::string(name), selectedKind ? selected.format : file.format };
+        }
+    return { std::string(name) + selected.extension, selected.format };
 }
 
 PlatformTest platformTest(std::string_view title, const std::vector<QuestionRecord>& records)
@@ -101,7 +109,95 @@ PlatformTest platformTest(std::string_view title, const std::vector<QuestionReco
 
 std::string platformNumber(double value)
 {
-    return formatNumber(value);
+    // The general format's digits, with a scientific form written out as a plain decimal.
+    const std::string general = formatNumber(value);
+    const std::size_t e = general.find('E');
+    if (e == std::string::npos)
+        return general;
+    std::string digits;
+    for (std::size_t i = 0; i < e; ++i)
+        if (general[i] >= '0' && general[i] <= '9')
+            digits += general[i];
+    int exponent = 0;
+    const char* first = general.data() + e + 1;
+    if (*first == '+')
+        ++first;
+    std::from_chars(first, general.data() + general.size(), exponent);
+    const std::string sign = general.front() == '-' ? "-" : "";
+    if (exponent < 0)
+        return sign + "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+    const auto whole = static_cast<std::size_t>(exponent) + 1;
+    if (digits.size() <= whole)
+        return sign + digits + std::string(whole - digits.size(), '0');
+    return sign + digits.substr(0, whole) + "." + digits.substr(whole);
+}
+
+std::string exportKey(const PlatformTest& test)
+{
+    // FNV-1a (64 bits) over the title and every question's texts and answer, each field
+    // closed by a zero byte so that no two different tests give the same stream.
+    std::uint64_t hash = 14695981039346656037ull;
+    auto add = [&hash](std::string_view field) {
+        for (const char c : field) {
+            hash ^= static_cast<unsigned char>(c);
+            hash *= 1099511628211ull;
+        }
+        hash *= 1099511628211ull; // the zero byte
+    };
+    add(test.title);
+    for (const PlatformQuestion& question : test.questions) {
+        add(question.text);
+        add(question.solution);
+        add(question.answerText);
+    }
+    // The top 60 bits as 12 characters of lower-case base 32 (no i, l, o or u).
+    constexpr std::string_view Alphabet = "0123456789abcdefghjkmnpqrstvwxyz";
+    std::string key;
+    for (int shift = 59; shift >= 4; shift -= 5)
+        key += Alphabet[(hash >> shift) & 31u];
+    return key;
+}
+
+namespace {
+
+double readBack(const std::string& text)
+{
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+// Whether a number of at most 4 decimals lies from `lower` to `upper`.
+bool holdsFourDecimalNumber(double lower, double upper)
+{
+    if (!(lower <= upper))
+        return false;
+    if (upper - lower >= 0.0001)
+        return true;
+    const double scaled = std::floor(lower * 10000);
+    if (!(std::abs(scaled) < 1e15))
+        return true; // a double this large holds no decimals to round away
+    // The band is narrower than one step: the steps just around its lower end decide.
+    for (double step = scaled - 1; step <= scaled + 2; ++step) {
+        const double candidate = step / 10000;
+        if (candidate >= lower && candidate <= upper)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::vector<std::size_t> canvasUnreachable(const PlatformTest& test)
+{
+    std::vector<std::size_t> numbers;
+    for (std::size_t i = 0; i < test.questions.size(); ++i) {
+        const AnswerRule& rule = test.questions[i].rule;
+        // The bounds as Canvas reads them from the file.
+        if (!holdsFourDecimalNumber(readBack(platformNumber(rule.lower)), readBack(platformNumber(rule.upper))))
+            numbers.push_back(i + 1);
+    }
+    return numbers;
 }
 
 void appendQuestionHtml(pugi::xml_node parent, const PlatformQuestion& question)
@@ -186,13 +282,35 @@ std::string giftEscape(std::string_view text)
     return out;
 }
 
-// A category path names nested categories with "/"; a "/" of the title itself is written "//".
+std::string moodleName(std::string_view text)
+{
+    // Moodle removes whatever looks like a tag ("<1>") from names: the angle brackets become
+    // the single angle quotation marks, which read the same and survive.
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (c == '<')
+            out += "\xE2\x80\xB9"; // U+2039
+        else if (c == '>')
+            out += "\xE2\x80\xBA"; // U+203A
+        else
+            out += c;
+    }
+    return out;
+}
+
 std::string categoryName(const std::string& title)
 {
-    std::string out = "$course$/top/";
-    for (const char c : title)
-        out += c == '/' ? std::string("//") : std::string(1, c);
-    return out;
+    // Moodle's own escaping: "/" separates categories, so the title's "/" is doubled, and a
+    // name that would begin or end with it is padded with a blank, which Moodle trims away.
+    std::string name;
+    for (const char c : moodleName(title))
+        name += c == '/' ? std::string("//") : std::string(1, c);
+    if (!name.empty() && name.front() == '/')
+        name.insert(0, 1, ' ');
+    if (!name.empty() && name.back() == '/')
+        name += ' ';
+    return "$course$/top/" + name;
 }
 
 std::string giftText(const PlatformTest& test)
@@ -202,7 +320,7 @@ std::string giftText(const PlatformTest& test)
     std::string out = "// " + test.title + "\n\n$CATEGORY: " + categoryName(test.title) + "\n\n";
     for (const PlatformQuestion& question : test.questions) {
         const AnswerRule& rule = question.rule;
-        out += "::" + giftEscape(question.name) + "::[html]" + giftEscape(questionHtml(question)) + "{#"
+        out += "::" + giftEscape(moodleName(question.name)) + "::[html]" + giftEscape(questionHtml(question)) + "{#"
             + platformNumber(rule.centre) + ":" + platformNumber(rule.tolerance) + "####[html]"
             + giftEscape(solutionHtml(question)) + "}\n\n";
     }
@@ -216,6 +334,8 @@ std::string platformExport(PlatformFormat format, const PlatformTest& test)
         return giftText(test);
     case PlatformFormat::QtiPackage:
         return qtiPackage(test);
+    case PlatformFormat::CanvasQuiz:
+        return canvasPackage(test);
     case PlatformFormat::MoodleXml:
         break;
     }

@@ -27,11 +27,6 @@ constexpr const char* TestFileName = "assessment.xml";
 constexpr zip_uint16_t EntryDate = (20 << 9) | (1 << 5) | 1;
 constexpr zip_uint16_t EntryTime = 0;
 
-struct PackageFile {
-    std::string name;
-    std::string bytes;
-};
-
 pugi::xml_node rootElement(pugi::xml_document& document, const char* name, const char* ns, const char* schema)
 {
     pugi::xml_node root = document.append_child(name);
@@ -115,11 +110,11 @@ std::string itemXml(const PlatformQuestion& question, const std::string& identif
     return xmlText(document, true);
 }
 
-std::string testXml(const PlatformTest& test, const std::vector<std::string>& identifiers)
+std::string testXml(const PlatformTest& test, const std::string& testId, const std::vector<std::string>& identifiers)
 {
     pugi::xml_document document;
     pugi::xml_node root = rootElement(document, "assessmentTest", QtiNamespace, QtiSchema);
-    root.append_attribute("identifier") = "TEST";
+    root.append_attribute("identifier") = testId.c_str();
     root.append_attribute("title") = test.title.c_str();
     pugi::xml_node part = root.append_child("testPart");
     part.append_attribute("identifier") = "PART";
@@ -137,11 +132,13 @@ std::string testXml(const PlatformTest& test, const std::vector<std::string>& id
     return xmlText(document, true);
 }
 
-std::string manifestXml(const PlatformTest& test, const std::vector<std::string>& identifiers)
+// The manifest as the content-packaging schemas allow it: the test's title is in the test
+// itself, since a resource's metadata holds only elements of other schemas' namespaces.
+std::string manifestXml(const std::string& key, const std::string& testId, const std::vector<std::string>& identifiers)
 {
     pugi::xml_document document;
     pugi::xml_node root = rootElement(document, "manifest", ContentNamespace, ContentSchema);
-    root.append_attribute("identifier") = "MANIFEST";
+    root.append_attribute("identifier") = ("manifest-" + key).c_str();
     pugi::xml_node metadata = root.append_child("metadata");
     metadata.append_child("schema").text().set("QTIv2.1 Package");
     metadata.append_child("schemaversion").text().set("1.0.0");
@@ -149,10 +146,9 @@ std::string manifestXml(const PlatformTest& test, const std::vector<std::string>
     pugi::xml_node resources = root.append_child("resources");
 
     pugi::xml_node testResource = resources.append_child("resource");
-    testResource.append_attribute("identifier") = "TEST";
+    testResource.append_attribute("identifier") = testId.c_str();
     testResource.append_attribute("type") = "imsqti_test_xmlv2p1";
     testResource.append_attribute("href") = TestFileName;
-    testResource.append_child("metadata").append_child("title").text().set(test.title.c_str());
     testResource.append_child("file").append_attribute("href") = TestFileName;
     for (const std::string& identifier : identifiers)
         testResource.append_child("dependency").append_attribute("identifierref") = identifier.c_str();
@@ -174,7 +170,8 @@ std::string manifestXml(const PlatformTest& test, const std::vector<std::string>
     throw std::runtime_error(std::string("The package could not be built (") + what + ": " + reason + ").");
 }
 
-// The files zipped in memory, deflated, in the order given.
+} // namespace
+
 std::string zipBytes(const std::vector<PackageFile>& files)
 {
     zip_error_t error;
@@ -228,20 +225,26 @@ std::string zipBytes(const std::vector<PackageFile>& files)
     return bytes;
 }
 
-} // namespace
+std::vector<std::string> itemIdentifiers(const std::string& key, std::size_t count)
+{
+    // Numbered with as many digits as the largest number needs, at least two.
+    const std::size_t width = std::max<std::size_t>(2, formatInt(static_cast<long long>(count)).size());
+    std::vector<std::string> identifiers;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string number = formatInt(static_cast<long long>(i + 1));
+        identifiers.push_back("item-" + key + "-" + std::string(width - number.size(), '0') + number);
+    }
+    return identifiers;
+}
 
 std::string qtiPackage(const PlatformTest& test)
 {
-    // Item files are numbered with as many digits as the largest number needs, at least two.
-    const std::size_t width = std::max<std::size_t>(2, formatInt(static_cast<long long>(test.questions.size())).size());
-    std::vector<std::string> identifiers;
-    for (std::size_t i = 0; i < test.questions.size(); ++i) {
-        const std::string number = formatInt(static_cast<long long>(i + 1));
-        identifiers.push_back("item" + std::string(width - number.size(), '0') + number);
-    }
+    const std::string key = exportKey(test);
+    const std::string testId = "test-" + key;
+    const std::vector<std::string> identifiers = itemIdentifiers(key, test.questions.size());
     std::vector<PackageFile> files;
-    files.push_back({ "imsmanifest.xml", manifestXml(test, identifiers) });
-    files.push_back({ TestFileName, testXml(test, identifiers) });
+    files.push_back({ "imsmanifest.xml", manifestXml(key, testId, identifiers) });
+    files.push_back({ TestFileName, testXml(test, testId, identifiers) });
     for (std::size_t i = 0; i < test.questions.size(); ++i)
         files.push_back({ identifiers[i] + ".xml", itemXml(test.questions[i], identifiers[i]) });
     return zipBytes(files);

@@ -57,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(Boxes, ReadNumber,
     ::testing::Values(ReadRow { "Empty", "", 0 }, ReadRow { "TrailingLetters", "5abc", 5 },
         ReadRow { "InnerBlank", "1 2", 12 }, ReadRow { "BlankAfterSign", "- 5", -5 }, ReadRow { "TwoSigns", "--5", 0 },
         ReadRow { "NegativeExponent", "1.5E-2x", 0.015 }, ReadRow { "Overflow", "1e999", 0 },
-        ReadRow { "TwoPoints", "2.5.3", 2.5 }),
+        ReadRow { "TwoPoints", "2.5.3", 2.5 }, ReadRow { "TrailingPoint", "5.", 5 }),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
