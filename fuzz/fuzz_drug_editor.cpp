@@ -2,6 +2,8 @@
 // numbers, unknown codes, partial records), a delete, and the index rebuild when the
 // window closes. Answering "No" to every save question leaves the data file exactly as
 // the delete made it; answering "Yes" writes only records that pass the editor's checks.
+// One write step of the editor, chosen by the input, fails or has its scratch file replaced:
+// the data file is then left as it was or as the editor's commands made it, never half.
 
 #include "drugdb/drug_editor.h"
 #include "fuzz_support.h"
@@ -21,6 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const bool answerYes = size % 2 == 1;
+    fuzz::FailingHook hook(size > 2 ? 1 + static_cast<unsigned>(data[size / 2]) % 40 : 0, size % 4 >= 2);
 
     const auto folder = fuzz::privateFolder().fresh("editor");
     fuzz::writeBytes(folder / "MXDBASE.FIL", bytes);
@@ -31,6 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     AppState state(std::make_unique<fuzz::InputRandom>(bytes), folder);
     {
         DrugEditor editor(state, prompts);
+        editor.setFaultHook(&hook);
         if (!editor.Form_Load()) {
             std::fprintf(stderr, "the editor refused a readable folder\n");
             std::abort();
@@ -51,11 +55,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const std::string after = fuzz::readBytes(folder / "MXDBASE.FIL");
-    if (after.size() % L != 0) {
+    if (after.find(fuzz::FailingHook::Planted) != std::string::npos) {
+        std::fprintf(stderr, "a replaced scratch file became the data file\n");
+        std::abort();
+    }
+    // A failed delete leaves the file as long as given, a partial last record included; a
+    // record stopped half written is cut back.
+    if (after.size() % L != 0 && !(hook.fired() && after.size() == size)) {
         std::fprintf(stderr, "the data file holds a partial record after the editor closed\n");
         std::abort();
     }
-    if (!answerYes) {
+    if (!answerYes && !hook.fired()) {
         // Nothing saved: the delete of record 1 is the only change.
         const int total = recordTotalFor(size);
         const std::size_t kept = static_cast<std::size_t>(total - 1) * L;
@@ -66,6 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         }
     }
+    completeIndexRebuild(folder); // what start-up does about a rebuild stopped part way
     try {
         parseIndexFile(fuzz::readBytes(folder / "mxdbs1.idx"), "mxdbs1.idx");
         parseIndexFile(fuzz::readBytes(folder / "mxdbs2.idx"), "mxdbs2.idx");

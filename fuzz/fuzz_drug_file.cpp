@@ -90,22 +90,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
 
-    // The same delete and rebuild failing at one step (chosen by the input): every file is
-    // left old or new, and what is left still loads.
+    // A new record, the same delete and the rebuild, with one step (chosen by the input)
+    // failing or its scratch file replaced: every file is left old or new, a record stopped
+    // half written is cut back, and after start-up has finished a stopped rebuild what is
+    // left loads.
     const std::string beforeFault = fuzz::readBytes(folder / "MXDBASE.FIL");
-    fuzz::FailingHook hook(size > 0 ? 1 + static_cast<unsigned>(data[0]) % 12 : 0);
-    std::string deleted(beforeFault.substr(std::min(beforeFault.size(), L)));
-    deleted.resize(static_cast<std::size_t>(recordTotalFor(beforeFault.size()) - 1) * L, '\0');
+    const unsigned step = size > 0 ? 1 + static_cast<unsigned>(data[0]) % 32 : 0;
+    fuzz::FailingHook hook(step, size > 1 && data[1] % 2 == 1);
+    const std::string added = beforeFault + DrugRecord {}.pack(); // the delete left whole records
+    const std::string deleted(added.substr(L));
     try {
         DrugFile file(folder, &hook);
+        file.write(static_cast<int>(beforeFault.size() / L) + 1, DrugRecord {});
         file.deleteRecord(1);
         file.close();
+    } catch (const FileError&) {
+    }
+    try {
         rebuildIndexes(folder, categories, &hook);
     } catch (const FileError&) {
     }
     const std::string afterFault = fuzz::readBytes(folder / "MXDBASE.FIL");
-    if (afterFault != beforeFault && afterFault != deleted)
+    if (afterFault != beforeFault && afterFault != added && afterFault != deleted) {
+        std::fprintf(stderr, "the data file is neither old nor new after a fault at step %u\n", step);
         std::abort();
+    }
+    for (const char* name : { "MXDBASE.FIL", "mxdbs1.idx", "mxdbs2.idx", "mxcat.idx" })
+        if (fuzz::readBytes(folder / name).find(fuzz::FailingHook::Planted) != std::string::npos) {
+            std::fprintf(stderr, "a replaced scratch file became %s\n", name);
+            std::abort();
+        }
+    completeIndexRebuild(folder);
     AppState reloaded(std::make_unique<fuzz::InputRandom>(bytes), folder);
     if (const auto problem = loadStartupFiles(reloaded)) {
         std::fprintf(stderr, "files left by a failed rewrite do not load: %s\n", problem->message.c_str());

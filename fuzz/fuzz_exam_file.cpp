@@ -125,8 +125,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         "a failed Save As leaves no partial test");
     check(fuzz::readBytes(folder / "copy.dsq") == saved, "a failed Save As keeps the working file");
 
+    // The test window's commands that write (a question stored, a question deleted, the
+    // header), one step of them failing or its scratch file replaced: the working file keeps
+    // whole records and reopens with its questions, less at most the one deleted.
+    fuzz::FailingHook commandHook(1 + (commands >> 3) % 24, (commands & 16u) != 0);
+    reopened.setFaultHook(&commandHook);
+    reopened.setField(0, "stored under a fault");
+    reopened.keyTyped();
+    reopened.back();
+    reopened.deleteQuestion();
+    reopened.puttitle();
+    reopened.setFaultHook(nullptr);
+    reopened.closeTest();
+    const std::string left = fuzz::readBytes(folder / "copy.dsq");
+    check(left.size() % TestRecordLength == 0, "a failed command leaves whole records");
+    check(left.find(fuzz::FailingHook::Planted) == std::string::npos, "a replaced scratch file never becomes the test");
+    testing::FakePrompts third;
+    testing::QuietView thirdView;
+    AppState thirdState(std::make_unique<fuzz::InputRandom>(bytes), folder);
+    ExamModel last(thirdState, third, thirdView);
+    third.fileNames.push_back("copy.dsq");
+    last.openTest();
+    check(third.messages.empty(), "the test opens after a failed command");
+    check(last.QuestionCount() == count || last.QuestionCount() == std::max(1, count - 1),
+        "a failed command loses no question");
+    last.closeTest();
+
     model.newTest();
     model.closeTest();
-    reopened.closeTest();
     return 0;
 }

@@ -64,23 +64,51 @@ inline PrivateFolder& privateFolder()
     return folder;
 }
 
-/// Makes the n-th step of the rewrites a target runs fail as a full disk would: the opening,
-/// writing, syncing or renaming of a scratch file, the folder's sync or an in-place sync.
-/// n = 0 fails nothing. The failure paths then run under the sanitizers like the rest.
+/// Makes the n-th step of the writes a target runs fail as a full disk would: the opening,
+/// writing, syncing or renaming of a scratch file, the folder's sync, an in-place record
+/// stopped half written (which must be cut back) or an in-place sync. With `plant`, a scratch
+/// file that is still to be renamed is instead replaced at that step by a file of other bytes,
+/// which the rename must refuse. n = 0 fails nothing. The failure paths then run under the
+/// sanitizers like the rest.
 class FailingHook final : public FaultHook {
 public:
-    explicit FailingHook(unsigned n)
+    static constexpr std::string_view Planted = "planted by another program";
+
+    explicit FailingHook(unsigned n, bool plant = false)
         : n_(n)
+        , plant_(plant)
     {
     }
     void at(RewriteStep, const std::filesystem::path& target) override
     {
         if (++seen_ == n_)
-            throw FileError(target.string(), "The file \"" + target.filename().string() + "\" was not changed: fault.");
+            fail(target);
     }
+    void atScratch(RewriteStep step, const std::filesystem::path& target, const std::filesystem::path& scratch) override
+    {
+        if (++seen_ != n_)
+            return;
+        if (!plant_ || step == RewriteStep::Renamed || step == RewriteStep::FolderSynced)
+            fail(target);
+        std::error_code ec;
+        std::filesystem::remove(scratch, ec);
+        writeFile(scratch, Planted);
+    }
+    bool fired() const { return n_ != 0 && seen_ >= n_; }
 
 private:
+    [[noreturn]] static void fail(const std::filesystem::path& target)
+    {
+        throw FileError(target.string(), "The file \"" + target.filename().string() + "\" was not changed: fault.");
+    }
+    static void writeFile(const std::filesystem::path& file, std::string_view bytes)
+    {
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+
     unsigned n_;
+    bool plant_;
     unsigned seen_ = 0;
 };
 

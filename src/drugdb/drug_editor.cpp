@@ -86,7 +86,7 @@ bool DrugEditor::Form_Load()
 
 void DrugEditor::opendatabase()
 {
-    file_ = std::make_unique<DrugFile>(state_.dataFolder);
+    file_ = std::make_unique<DrugFile>(state_.dataFolder, hook_);
     RecordTotal = std::max(1, file_->RecordTotal());
     CurrentRecord = RecordTotal;
 }
@@ -105,11 +105,12 @@ bool DrugEditor::Form_Unload()
     }
     unloaded_ = true;
     try {
-        rebuildIndexes(state_.dataFolder, state_.categories);
+        rebuildIndexes(state_.dataFolder, state_.categories, hook_);
     } catch (const std::exception& e) {
         reportFileProblem(std::string(e.what())
-            + " The drug records are saved, but the index files still describe the database as it "
-              "was before; they are rebuilt the next time the drug database window closes.");
+            + " The drug records are saved, but the index files may still describe the database as it "
+              "was before; they are rebuilt the next time the drug database window closes, and a rebuild "
+              "stopped part way is finished when Tutor Bench next starts.");
     }
     try {
         file_->close();

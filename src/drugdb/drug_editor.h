@@ -72,6 +72,9 @@ public:
     /// return true and do nothing.
     bool Form_Unload();
     bool isOpen() const { return file_ != nullptr; }
+    /// Tests: every write of the editor (a record, a delete, the rebuild) reports its steps to
+    /// `hook`. Set before Form_Load.
+    void setFaultHook(FaultHook* hook) { hook_ = hook; }
 
     void Command1_Click(int index); // 2 first, 3 last
     void next_Click(int index); // 0 previous (wraps), 1 next (new record past the last)
@@ -111,6 +114,7 @@ private:
     AppState& state_;
     Prompts& prompts_;
     std::unique_ptr<DrugFile> file_;
+    FaultHook* hook_ = nullptr;
     bool unloaded_ = false;
     bool writeFailed_ = false;
 };

@@ -3,10 +3,13 @@
 #include "drugdb/index_files.h"
 #include "startup/file_error.h"
 
+#include <cerrno>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <string>
 #include <system_error>
+#include <unistd.h>
 #include <vector>
 
 namespace tb {
@@ -215,11 +218,16 @@ void rebuildIndexes(const fs::path& folder, const CategoryTables& categories, Fa
             fluid.emplace_back(r, record.DrugCategory);
     }
 
-    // The three files belong together: all three are complete on the disk before the first
-    // replaces its old file, so a crash leaves at most a short run of renames undone, which
-    // the next rebuild finishes.
+    // The three files are one unit. The journal, written first, says a rebuild is under way and
+    // with which categories; it goes only once all three files are replaced. A rebuild stopped
+    // anywhere in between (a crash, a full disk) leaves the journal, and start-up redoes it.
+    const std::string categoryText = categoryFileText(categories, used);
+    const fs::path journal = findFile(folder, RebuildJournalFileName);
+    if (fs::is_symlink(journal, ec)) // the journal is the program's own: a link there is not followed
+        ::unlink(journal.c_str());
+    writeFileAtomically(journal, rebuildJournalText(categoryText), hook);
     const std::pair<const char*, std::string> files[] = { { TabletIndexFileName, indexFileText(solid) },
-        { FluidIndexFileName, indexFileText(fluid) }, { CategoryFileName, categoryFileText(categories, used) } };
+        { FluidIndexFileName, indexFileText(fluid) }, { CategoryFileName, categoryText } };
     std::vector<std::unique_ptr<ScratchFile>> scratch;
     for (const auto& [name, text] : files) {
         scratch.push_back(std::make_unique<ScratchFile>(findFile(folder, name), hook));
@@ -229,6 +237,12 @@ void rebuildIndexes(const fs::path& folder, const CategoryTables& categories, Fa
         file->finish();
     for (auto& file : scratch)
         file->commit();
+    if (::unlink(journal.c_str()) != 0 && errno != ENOENT)
+        throw FileError(journal.string(),
+            "The drug index files were rebuilt, but the note " + quotedName(journal)
+                + " that a rebuild is under way could not be removed (" + std::strerror(errno)
+                + "); the next start rebuilds them again.");
+    syncFolderOf(journal);
 }
 
 int createCategory(CategoryTables& categories, std::string_view name)

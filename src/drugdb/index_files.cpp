@@ -143,6 +143,22 @@ std::string indexFileText(const std::vector<IndexEntry>& entries)
     return text;
 }
 
+namespace {
+constexpr std::string_view JournalFirstLine = "Tutor Bench index rebuild\r\n";
+}
+
+std::string rebuildJournalText(std::string_view categoryFileText)
+{
+    return std::string(JournalFirstLine) + std::string(categoryFileText);
+}
+
+CategoryTables parseRebuildJournal(std::string_view text, const std::string& fileName)
+{
+    if (!text.starts_with(JournalFirstLine))
+        parseError(fileName, 1, "is not the first line of a rebuild journal");
+    return parseCategoryFile(text.substr(JournalFirstLine.size()), fileName);
+}
+
 std::string storableCategoryName(std::string_view name)
 {
     std::string s = fitCategoryName(name);

@@ -18,6 +18,10 @@ namespace tb {
 inline constexpr const char* TabletIndexFileName = "mxdbs1.idx";
 inline constexpr const char* FluidIndexFileName = "mxdbs2.idx";
 inline constexpr const char* CategoryFileName = "mxcat.idx";
+/// Stands in the data folder while the three files are being rebuilt: from before the first
+/// scratch file is written until the last of them has replaced its file. It holds the
+/// categories the rebuild writes, so that start-up can redo an interrupted rebuild exactly.
+inline constexpr const char* RebuildJournalFileName = "index.rebuild";
 
 /// The largest index file: 32767 entries of "record,category" and the count line, at most
 /// 16 bytes a line with room for blanks.
@@ -47,6 +51,13 @@ std::string indexFileText(const std::vector<IndexEntry>& entries);
 /// The text of the category file holding the categories whose slot is marked in `used`
 /// (slot k at used[k]).
 std::string categoryFileText(const CategoryTables& categories, const std::vector<bool>& used);
+
+/// The text of the rebuild journal: a first line saying what the file is, then the text of the
+/// category file being written.
+std::string rebuildJournalText(std::string_view categoryFileText);
+
+/// The categories a rebuild journal holds; throws FileError when the text is not a journal.
+CategoryTables parseRebuildJournal(std::string_view text, const std::string& fileName);
 
 /// A category name as the category file can hold it: fitted to 20 characters, a double
 /// quote made an apostrophe and a line break or NUL a blank, since the name sits between

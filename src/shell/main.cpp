@@ -104,6 +104,10 @@ int main(int argc, char** argv)
         tb::StartWindow start(state, prompts);
         start.show();
 
+        // The index files of a rebuild that was stopped part way are made whole again first.
+        if (const std::string note = tb::completeIndexRebuild(state.dataFolder); !note.empty())
+            prompts.notice(note, "");
+
         if (const auto problem = tb::loadStartupFiles(state)) {
             prompts.fatal(problem->message, "");
             return 1;

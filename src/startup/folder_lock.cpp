@@ -1,6 +1,7 @@
 #include "startup/folder_lock.h"
 
 #include "startup/cp1252.h"
+#include "startup/record_file.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -262,9 +263,7 @@ void LockFile::release()
 
 std::filesystem::path testLockPath(const std::filesystem::path& testFile)
 {
-    std::filesystem::path lock = testFile;
-    lock += ".lock";
-    return lock;
+    return testFile.parent_path() / fittedName(testFile.filename().string(), ".lock");
 }
 
 bool isLockFileName(std::string_view name)
@@ -307,10 +306,90 @@ std::string folderNotLockedMessage(const std::filesystem::path& folder, const st
           "close this copy now: two copies working in one folder can lose each other's changes.";
 }
 
+namespace {
+
+bool endsWithIgnoringCase(std::string_view name, std::string_view suffix)
+{
+    return name.size() >= suffix.size() && sameNameIgnoringCase(name.substr(name.size() - suffix.size()), suffix);
+}
+
+// The scratch files the program writes, by name; the index files' ones are not among them.
+bool isOwnScratchName(std::string_view name)
+{
+    if (sameNameIgnoringCase(name, "MXDBASE.TMP") || sameNameIgnoringCase(name, "MXtmp.TMP"))
+        return true;
+    constexpr std::string_view New = ".new";
+    if (name.size() <= New.size() || name.substr(name.size() - New.size()) != New)
+        return false;
+    const std::string_view stem = name.substr(0, name.size() - New.size());
+    constexpr std::string_view Short = ".tutorbench-";
+    const bool shortName = stem.size() == Short.size() + 16 && stem.substr(0, Short.size()) == Short
+        && stem.find_first_not_of("0123456789abcdef", Short.size()) == std::string_view::npos;
+    return shortName || sameNameIgnoringCase(stem, "MX.INI") || sameNameIgnoringCase(stem, "index.rebuild")
+        || endsWithIgnoringCase(stem, ".dsq");
+}
+
+// Removes a leftover only while holding the byte its live owner would hold, so that a file
+// in use (a lock held, a scratch file being written) is never taken away.
+bool removeIfUnheld(const std::filesystem::path& path, bool lockFile)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat info { };
+    flock request = lockRequest(F_WRLCK);
+    bool remove = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::fcntl(fd, F_OFD_SETLK, &request) == 0
+        && sameFile(fd, path);
+    if (remove && lockFile) {
+        // Only a lock file of this program: its text names a holder of it, or is not written yet.
+        const std::string text = readHolderText(fd);
+        remove = text.empty() || text.starts_with("Tutor Bench\r\n");
+    }
+    if (remove)
+        remove = ::unlink(path.c_str()) == 0;
+    ::close(fd);
+    return remove;
+}
+
+int removeStaleIn(const std::filesystem::path& folder, bool descend)
+{
+    // A folder of a great many files is looked at only as far as a teacher's folder reaches.
+    constexpr int MaxEntries = 20000;
+    int removed = 0;
+    int seen = 0;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end && seen < MaxEntries;
+         it.increment(ec), ++seen) {
+        const std::string name = it->path().filename().string();
+        std::error_code typeError;
+        const auto type = it->symlink_status(typeError).type();
+        if (typeError)
+            continue;
+        if (type == std::filesystem::file_type::directory) {
+            if (descend)
+                removed += removeStaleIn(it->path(), false);
+        } else if (type == std::filesystem::file_type::regular && name != FolderLockFileName) {
+            const bool lockFile = isLockFileName(name) && name.back() != ' ';
+            if ((lockFile || isOwnScratchName(name)) && removeIfUnheld(it->path(), lockFile))
+                ++removed;
+        }
+    }
+    return removed;
+}
+
+} // namespace
+
+int removeStaleLeftovers(const std::filesystem::path& folder)
+{
+    return removeStaleIn(folder, true);
+}
+
 FolderLockVerdict lockFolder(LockFile& lock, const std::filesystem::path& folder)
 {
     switch (lock.acquire(folder / FolderLockFileName, currentHolder())) {
     case LockFile::Outcome::Acquired:
+        // No other copy works here now: what a killed one left is nobody's.
+        removeStaleLeftovers(folder);
         return {};
     case LockFile::Outcome::Held:
         return { false, folderInUseMessage(folder, lock.holder()) };

@@ -68,7 +68,8 @@ private:
     std::string reason_;
 };
 
-/// The lock file of a test file while it is some copy's working file: its name with ".lock".
+/// The lock file of a test file while it is some copy's working file: its name with ".lock"
+/// (a short name of fixed length when that would not fit, see fittedName).
 std::filesystem::path testLockPath(const std::filesystem::path& testFile);
 
 /// True for a name the locks use (ending in ".lock", any letter case): never a test's name.
@@ -84,9 +85,17 @@ struct FolderLockVerdict {
     std::string message;
 };
 
+/// Removes what copies of the program that were killed left in `folder` and in the folders
+/// just below it: lock files nobody holds that name a holder of this program (or nothing yet),
+/// and scratch files of the program's own names (`MXDBASE.TMP`, `MXtmp.TMP`, `<test>.dsq.new`,
+/// `MX.INI.new`, `index.rebuild.new` and the short `.tutorbench-<hash>.new`) that no writer holds open. Everything
+/// else, the index files' scratch files included (start-up's rebuild check looks at those),
+/// stays. Returns how many files were removed.
+int removeStaleLeftovers(const std::filesystem::path& folder);
+
 /// Takes the lock of `folder` into `lock` before any file of the folder is read or written.
 /// A folder another copy holds is refused (nothing in it touched); one that cannot be locked
-/// at all is used with a warning.
+/// at all is used with a warning. Once the lock is taken, stale leftovers are removed.
 FolderLockVerdict lockFolder(LockFile& lock, const std::filesystem::path& folder);
 
 /// The refusal of a second copy in a folder another copy holds (Windows-1252 text).

@@ -50,8 +50,15 @@ int openRegular(const fs::path& path, int access, bool create, struct stat& info
     int fd = ::open(path.c_str(), access | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT && create)
         fd = ::open(path.c_str(), access | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0)
+    if (fd < 0) {
+        // A link to nowhere fails as "no such file" or, when the file would be created,
+        // as "file exists": both hide the real problem, which is named instead.
+        const int error = errno;
+        if (const std::string broken = brokenLinkMessage(path); !broken.empty())
+            throw FileError(path.string(), broken, 0, error);
+        errno = error;
         return -1;
+    }
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
         notRegular(path);
@@ -60,7 +67,43 @@ int openRegular(const fs::path& path, int access, bool create, struct stat& info
     return fd;
 }
 
+bool sameInode(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 } // namespace
+
+std::string fittedName(std::string_view name, std::string_view suffix)
+{
+    constexpr std::size_t MaxName = 255;
+    if (name.size() + suffix.size() <= MaxName)
+        return std::string(name) + std::string(suffix);
+    std::uint64_t hash = 0xCBF29CE484222325ull; // FNV-1a
+    for (const char c : name)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
+    char hex[17] = {};
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    return ".tutorbench-" + std::string(hex) + std::string(suffix);
+}
+
+std::string brokenLinkMessage(const fs::path& path)
+{
+    struct stat info { };
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return {};
+    std::error_code ec;
+    (void)fs::canonical(path, ec);
+    if (!ec)
+        return {};
+    const fs::path target = fs::read_symlink(path, ec);
+    if (ec || ::stat(path.c_str(), &info) == 0 || errno == ELOOP)
+        return "The file " + quoted(path)
+            + " is a link that leads round in a circle and never reaches a file. Delete the link, or "
+              "replace it with the file itself.";
+    return "The file " + quoted(path) + " is a link to a file that does not exist: " + target.string()
+        + ". Make that file reachable again (connect its drive), or delete the link.";
+}
 
 void syncFolderOf(const fs::path& file)
 {
@@ -161,15 +204,26 @@ void RecordFile::write(long long n, std::string_view bytes, char pad)
     struct stat before { };
     const bool lengthens = ::fstat(::fileno(file_), &before) == 0
         && static_cast<long long>(recordLength_) * n > static_cast<long long>(before.st_size);
-    if (std::fwrite(record.data(), 1, record.size(), file_) != record.size() || std::fflush(file_) != 0) {
-        const int error = errno;
+    const auto put = [&](std::size_t from, std::size_t count) {
+        if (std::fwrite(record.data() + from, 1, count, file_) != count || std::fflush(file_) != 0)
+            fail("cannot be written");
+    };
+    // With a hook the record goes to the disk in two halves, so that a test can stop
+    // the write between them.
+    const std::size_t first = hook_ ? record.size() / 2 : record.size();
+    try {
+        put(0, first);
+        if (hook_) {
+            hook_->at(RewriteStep::RecordWritten, path_);
+            put(first, record.size() - first);
+        }
+    } catch (...) {
         if (lengthens) {
             __fpurge(file_);
-            // Best effort: should the cut fail too, the report below still names the file.
+            // Best effort: should the cut fail too, the report still names the file.
             [[maybe_unused]] const int cut = ::ftruncate(::fileno(file_), before.st_size);
         }
-        errno = error;
-        fail("cannot be written");
+        throw;
     }
 }
 
@@ -247,39 +301,61 @@ std::string readWholeFile(const fs::path& path, std::uint64_t maxBytes)
 
 ScratchFile::ScratchFile(fs::path target, FaultHook* hook, fs::path scratch)
     : target_(std::move(target))
+    , real_(target_)
     , hook_(hook)
 {
-    scratch_ = scratch.empty() ? fs::path(target_.string() + ".new") : std::move(scratch);
+    // A link is followed to the file it names, and that file is replaced in its own folder:
+    // replacing the link itself would leave a local copy that later edits never share.
+    struct stat link { };
+    if (::lstat(target_.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        if (const std::string broken = brokenLinkMessage(target_); !broken.empty())
+            throw FileError(target_.string(), broken);
+        std::error_code ec;
+        real_ = fs::canonical(target_, ec);
+        if (ec)
+            throw FileError(target_.string(),
+                "The file " + quoted(target_) + " cannot be rewritten: the file its link leads to cannot be found ("
+                    + ec.message() + ").");
+        if (!scratch.empty())
+            scratch = real_.parent_path() / scratch.filename();
+    }
+    scratch_
+        = scratch.empty() ? real_.parent_path() / fittedName(real_.filename().string(), ".new") : std::move(scratch);
     // A scratch file left by an interrupted run, or anything planted at its name (a link
     // above all), is removed rather than reused or followed; the new one is created fresh.
     struct stat old { };
     if (::lstat(scratch_.c_str(), &old) == 0 && !S_ISDIR(old.st_mode))
         ::unlink(scratch_.c_str());
-    const int fd = ::open(scratch_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    struct stat info { };
-    if (fd >= 0 && ::fstat(fd, &info) == 0) {
-        device_ = info.st_dev;
-        inode_ = info.st_ino;
+    const int fd = ::open(scratch_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd >= 0)
         file_ = ::fdopen(fd, "wb");
-    }
     if (!file_) {
         const int error = errno;
         if (fd >= 0)
             ::close(fd);
         throw FileError(target_.string(),
             "The file " + quoted(target_) + " cannot be rewritten: the scratch file " + quoted(scratch_)
-                + " cannot be created (" + std::strerror(error) + ").");
+                + " cannot be created (" + std::strerror(error) + ").",
+            0, error);
     }
+    // The lock (the byte the lock files use, far beyond the text) says a writer is alive;
+    // a drive without locks simply does without it.
+    struct flock request { };
+    request.l_type = F_WRLCK;
+    request.l_whence = SEEK_SET;
+    request.l_start = off_t { 1 } << 30;
+    request.l_len = 1;
+    (void)::fcntl(fd, F_OFD_SETLK, &request);
     if (hook_) {
         // The destructor does not run when the constructor throws, so a failure
         // right after opening must close and remove the scratch file here.
         try {
-            hook_->at(RewriteStep::ScratchOpened, target_);
+            step(RewriteStep::ScratchOpened);
         } catch (...) {
+            if (isOwn(scratch_))
+                ::unlink(scratch_.c_str());
             std::fclose(file_);
             file_ = nullptr;
-            std::error_code ec;
-            fs::remove(scratch_, ec);
             throw;
         }
     }
@@ -287,12 +363,25 @@ ScratchFile::ScratchFile(fs::path target, FaultHook* hook, fs::path scratch)
 
 ScratchFile::~ScratchFile()
 {
+    // Removed while still open, so that only the file written here is removed.
+    if (file_ && !committed_ && isOwn(scratch_))
+        ::unlink(scratch_.c_str());
     if (file_)
         std::fclose(file_);
-    if (!committed_) {
-        std::error_code ec;
-        fs::remove(scratch_, ec);
-    }
+}
+
+void ScratchFile::step(RewriteStep step)
+{
+    if (hook_)
+        hook_->atScratch(step, target_, scratch_);
+}
+
+bool ScratchFile::isOwn(const fs::path& name) const
+{
+    struct stat own { };
+    struct stat named { };
+    return file_ && ::fstat(::fileno(file_), &own) == 0 && ::lstat(name.c_str(), &named) == 0 && S_ISREG(named.st_mode)
+        && sameInode(own, named);
 }
 
 void ScratchFile::fail(const std::string& what)
@@ -305,7 +394,7 @@ void ScratchFile::fail(const std::string& what)
 
 void ScratchFile::append(std::string_view bytes)
 {
-    if (!file_)
+    if (!file_ || finished_)
         throw FileError(target_.string(), "The scratch file for " + quoted(target_) + " is closed.");
     if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
         fail("the scratch file " + quoted(scratch_) + " could not be written");
@@ -315,42 +404,41 @@ void ScratchFile::finish()
 {
     if (finished_)
         return;
-    if (hook_)
-        hook_->at(RewriteStep::ScratchWritten, target_);
+    if (!file_)
+        throw FileError(target_.string(), "The scratch file for " + quoted(target_) + " is closed.");
+    step(RewriteStep::ScratchWritten);
     try {
         syncFile(file_);
     } catch (const std::system_error&) {
         fail("the scratch file " + quoted(scratch_) + " could not be written");
     }
-    const int rc = std::fclose(file_);
-    file_ = nullptr;
-    if (rc != 0)
-        fail("the scratch file " + quoted(scratch_) + " could not be closed");
     finished_ = true;
-    if (hook_)
-        hook_->at(RewriteStep::ScratchSynced, target_);
+    step(RewriteStep::ScratchSynced);
 }
 
 void ScratchFile::commit()
 {
     finish();
-    if (hook_)
-        hook_->at(RewriteStep::BeforeRename, target_);
+    step(RewriteStep::BeforeRename);
     // Only the file written here replaces the data: not one put in its place meanwhile.
-    struct stat now { };
-    if (::lstat(scratch_.c_str(), &now) != 0 || !S_ISREG(now.st_mode) || now.st_dev != device_
-        || now.st_ino != inode_) {
+    if (!isOwn(scratch_)) {
         errno = EEXIST;
         fail("the scratch file " + quoted(scratch_) + " was replaced by another file");
     }
-    if (std::rename(scratch_.c_str(), target_.c_str()) != 0)
+    if (std::rename(scratch_.c_str(), real_.c_str()) != 0)
         fail("the scratch file " + quoted(scratch_) + " could not be renamed");
     committed_ = true;
-    if (hook_)
-        hook_->at(RewriteStep::Renamed, target_);
-    syncFolderOf(target_);
-    if (hook_)
-        hook_->at(RewriteStep::FolderSynced, target_);
+    const bool own = isOwn(real_);
+    std::fclose(file_);
+    file_ = nullptr;
+    if (!own) // replaced in the instant between the check and the rename
+        throw FileError(target_.string(),
+            "The file " + quoted(target_)
+                + " was replaced by another program while it was being saved. "
+                  "Check its contents, and save it again.");
+    step(RewriteStep::Renamed);
+    syncFolderOf(real_);
+    step(RewriteStep::FolderSynced);
 }
 
 void writeFileAtomically(const fs::path& target, std::string_view contents, FaultHook* hook)

@@ -75,7 +75,8 @@ enum class RewriteStep {
     BeforeRename,
     Renamed,
     FolderSynced,
-    RecordSynced // an in-place write flushed to the disk (not part of a rewrite)
+    RecordSynced, // an in-place write flushed to the disk (not part of a rewrite)
+    RecordWritten // half of an in-place record written: a failure here leaves a partial record
 };
 
 /// Tests install a hook that throws at a chosen step; production passes none.
@@ -83,14 +84,33 @@ class FaultHook {
 public:
     virtual ~FaultHook() = default;
     virtual void at(RewriteStep step, const std::filesystem::path& target) = 0;
+    /// A step of a whole-file rewrite, with the scratch file it writes (so that a test can
+    /// tamper with it); by default the same as at().
+    virtual void atScratch(RewriteStep step, const std::filesystem::path& target, const std::filesystem::path& scratch)
+    {
+        (void)scratch;
+        at(step, target);
+    }
 };
+
+/// `name` followed by `suffix` when that fits a file name (255 bytes); for a longer name a
+/// short one of fixed length, ".tutorbench-" and 16 hex digits of the name's hash, then `suffix`.
+std::string fittedName(std::string_view name, std::string_view suffix);
+
+/// When `path` is a symbolic link that leads to no file (its target is missing, or the links
+/// go round in a circle), the teacher's message saying so; otherwise empty.
+std::string brokenLinkMessage(const std::filesystem::path& path);
 
 /// A scratch file beside `target` that replaces it only when complete: write the
 /// contents, then commit() flushes it to disk, renames it over the target and flushes
 /// the folder. Until then the target is untouched; a scratch file not committed is removed.
 /// The scratch file is always created fresh: whatever stands at its name is removed first.
+/// A target that is a symbolic link is rewritten where the link leads (the scratch file
+/// then lies in that file's folder), so the link stays a link. The scratch file stays open,
+/// and holds a lock that tells start-up's clean-up it is in use, until it has been renamed.
 class ScratchFile {
 public:
+    /// `scratch` replaces the default scratch name, `fittedName(<target's name>, ".new")`.
     explicit ScratchFile(std::filesystem::path target, FaultHook* hook = nullptr, std::filesystem::path scratch = {});
     ~ScratchFile();
     ScratchFile(const ScratchFile&) = delete;
@@ -98,20 +118,24 @@ public:
 
     const std::filesystem::path& scratchPath() const { return scratch_; }
     void append(std::string_view bytes);
-    /// Flushes the contents to the disk and closes the scratch file (commit() does it too);
-    /// lets several files be complete before the first of them replaces its target.
+    /// Flushes the contents to the disk (commit() does it too); lets several files be
+    /// complete before the first of them replaces its target.
     void finish();
+    /// Renames the scratch file over the target, but only when the file at the scratch name
+    /// is still the one written here (compared with the open descriptor, so a file removed
+    /// and created again at the name is told apart even when it reuses the inode number).
     void commit();
 
 private:
     [[noreturn]] void fail(const std::string& what);
+    void step(RewriteStep step);
+    bool isOwn(const std::filesystem::path& name) const;
 
-    std::filesystem::path target_;
+    std::filesystem::path target_; // as the caller named it: the messages use this name
+    std::filesystem::path real_; // the file replaced: the target, or where its link leads
     std::filesystem::path scratch_;
     FaultHook* hook_;
     std::FILE* file_ = nullptr;
-    dev_t device_ = 0;
-    ino_t inode_ = 0;
     bool finished_ = false;
     bool committed_ = false;
 };

@@ -1,5 +1,6 @@
 #include "startup/startup_loader.h"
 
+#include "drugdb/drug_file.h"
 #include "drugdb/index_files.h"
 #include "startup/file_error.h"
 #include "startup/record_file.h"
@@ -35,6 +36,40 @@ void adoptUnlistedCategories(AppState& state)
 }
 
 } // namespace
+
+std::string completeIndexRebuild(const fs::path& folder)
+{
+    const fs::path journal = findFile(folder, RebuildJournalFileName);
+    std::error_code ec;
+    bool leftOver = fs::exists(fs::symlink_status(journal, ec));
+    for (const char* name : { TabletIndexFileName, FluidIndexFileName, CategoryFileName }) {
+        const fs::path file = findFile(folder, name);
+        leftOver = leftOver
+            || fs::is_regular_file(fs::symlink_status(file.parent_path() / fittedName(name, ".new"), ec))
+            || fs::is_regular_file(fs::symlink_status(fs::path(file.string() + ".new"), ec));
+    }
+    if (!leftOver)
+        return {};
+    const std::string interrupted = "Tutor Bench was stopped while it was rebuilding the drug index files "
+                                    "(mxdbs1.idx, mxdbs2.idx and mxcat.idx), so they may not have belonged together. ";
+    try {
+        // The journal holds the categories of the rebuild that was stopped; without it (a rebuild
+        // stopped before its journal was complete) the category file as it stands is used.
+        CategoryTables categories;
+        try {
+            categories
+                = parseRebuildJournal(readWholeFile(journal, MaxCategoryFileBytes + 64), journal.filename().string());
+        } catch (const FileError&) {
+            categories = loadCategories(folder);
+        }
+        // The rebuild writes its scratch files fresh over those left behind, and renames them.
+        rebuildIndexes(folder, categories);
+    } catch (const std::exception& e) {
+        return interrupted + "They could not be rebuilt now: " + e.what()
+            + " Tutor Bench goes on with the files as they are, and tries again at its next start.";
+    }
+    return interrupted + "They have been rebuilt from the drug data file MXDBASE.FIL; nothing needs to be done.";
+}
 
 void sizeCandidateRecords(AppState& state)
 {

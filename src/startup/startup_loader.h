@@ -23,6 +23,13 @@ struct StartupProblem {
 /// whatever was loaded before it and must not be used for questions.
 std::optional<StartupProblem> loadStartupFiles(AppState& state);
 
+/// Finishes a rebuild of the index files that a crash or a failed write left undone: when the
+/// rebuild journal or a scratch file of one of the three files is left in `folder`, the three
+/// are rebuilt from MXDBASE.FIL (with the journal's categories where it holds them), so that
+/// they belong together again. Runs at start-up, while the folder lock is held, before the
+/// files are loaded. Returns the note for the teacher, empty when nothing was left over.
+std::string completeIndexRebuild(const std::filesystem::path& folder);
+
 /// Sizes CandidateRecords to 0 .. max(TabletIndex.count, FluidIndex.count).
 void sizeCandidateRecords(AppState& state);
 

@@ -57,6 +57,36 @@ INSTANTIATE_TEST_SUITE_P(Links, ScratchLink,
         LinkRow { "QuestionDeleteOutside", "MXtmp.TMP", Rewrite::QuestionDelete, false }),
     byName);
 
+// ---- a test or the drug data file that is a link to a shared file stays a link ----
+
+TEST(SharedFileLink, DeletesWriteWhereTheLinkLeadsAndLaterEditsFollow)
+{
+    TempFolder folder;
+    TempFolder shared;
+    shared.write("MXDBASE.FIL", dataFile(ThreeDrugs));
+    shared.write("quiz.dsq", savedTest(3));
+    for (const char* name : { "MXDBASE.FIL", "quiz.dsq" })
+        fs::create_symlink(shared / name, folder / name);
+    {
+        DrugFile file(folder.path());
+        file.deleteRecord(1);
+        file.write(3, drug("delta", Tablet, 5, 0, 1)); // after the delete, still through the link
+    }
+    {
+        Rig rig(folder.path(), { "quiz.dsq" });
+        rig.model.openTest();
+        rig.model.deleteQuestion();
+        EXPECT_EQ(rig.model.QuestionCount(), 2);
+        rig.model.closeTest();
+    }
+    for (const char* name : { "MXDBASE.FIL", "quiz.dsq" })
+        EXPECT_TRUE(fs::is_symlink(folder / name)) << name << " became a local copy";
+    EXPECT_EQ(shared.read("MXDBASE.FIL"),
+        dataFile({ drug("beta", Solution, 5, 5, 1), drug("gamma", Tablet, 20, 0, 1), drug("delta", Tablet, 5, 0, 1) }));
+    EXPECT_EQ(shared.read("quiz.dsq").size(), 3 * TestRecordLength);
+    EXPECT_FALSE(fs::exists(folder / "MXDBASE.TMP") || fs::exists(shared / "MXDBASE.TMP"));
+}
+
 // ---- scratch and drug database names are no test names ----
 
 struct NameRow {
@@ -169,15 +199,16 @@ TEST(Durability, EverySaveIsSyncedAndSoIsTheFolderAfterEachRename)
     EXPECT_EQ(hook.count(RewriteStep::FolderSynced), 1);
     const auto rebuildStart = static_cast<long>(hook.steps.size());
     rebuildIndexes(folder.path(), loadCategories(folder.path()), &hook);
-    EXPECT_EQ(hook.count(RewriteStep::FolderSynced), 4);
-    const auto firstRename = std::find(hook.steps.begin() + rebuildStart, hook.steps.end(), RewriteStep::BeforeRename);
-    EXPECT_EQ(std::count(hook.steps.begin() + rebuildStart, firstRename, RewriteStep::ScratchSynced), 3);
+    EXPECT_EQ(hook.count(RewriteStep::FolderSynced), 5); // the journal and the three files
+    const auto indexFiles = hook.steps.begin() + rebuildStart + 6; // after the journal's six steps
+    const auto firstRename = std::find(indexFiles, hook.steps.end(), RewriteStep::BeforeRename);
+    EXPECT_EQ(std::count(indexFiles, firstRename, RewriteStep::ScratchSynced), 3);
     Rig rig(folder.path(), { "quiz.dsq", "copy.dsq" });
     rig.model.openTest();
     rig.model.setFaultHook(&hook);
     rig.model.saveAs();
-    EXPECT_EQ(hook.count(RewriteStep::FolderSynced), 5);
-    EXPECT_EQ(hook.count(RewriteStep::Renamed), 5);
+    EXPECT_EQ(hook.count(RewriteStep::FolderSynced), 6);
+    EXPECT_EQ(hook.count(RewriteStep::Renamed), 6);
     rig.model.save(); // "&Save Test" stores the shown question in place, on the disk
     EXPECT_EQ(hook.count(RewriteStep::RecordSynced), 2);
 }

@@ -1,9 +1,12 @@
 #include "startup/folder_lock.h"
+#include "startup/record_file.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <vector>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -127,4 +130,45 @@ TEST(FolderLock, LockFileNamesAreNoTestNames)
     EXPECT_TRUE(tb::isLockFileName("WEEK3.DSQ.LOCK  "));
     EXPECT_FALSE(tb::isLockFileName("week3.dsq"));
     EXPECT_EQ(tb::testLockPath("/x/week3.dsq"), fs::path("/x/week3.dsq.lock"));
+}
+
+// What copies killed mid-work left is removed once the folder is ours; what is in use, the
+// index files' scratch files (the rebuild check's) and files not of the program's names stay.
+TEST(FolderLock, TakingTheFolderRemovesStaleLeftoversOnly)
+{
+    TempFolder folder;
+    fs::create_directory(folder / "Week 5 versions");
+    const std::string dead = tb::formatHolder(Omar);
+    for (const char* name : { "week3.dsq.lock", "Week 5 versions/ward-01.dsq.lock", "empty.dsq.lock" })
+        folder.write(name, name == std::string("empty.dsq.lock") ? "" : dead);
+    for (const char* name : { "MXDBASE.TMP", "MXtmp.TMP", "Week 5 versions/ward-02.dsq.new", "MX.INI.new",
+             ".tutorbench-0123456789abcdef.new" })
+        folder.write(name, "stale");
+    const std::vector<std::string> kept = { "notes.lock", "report.doc.new", "mxdbs1.idx.new", "test.tmp",
+        "held.dsq.lock", "busy.dsq.new", "week3.dsq" };
+    for (const auto& name : kept)
+        folder.write(name, name == "notes.lock" ? "my own notes" : "x");
+    LockFile held;
+    ASSERT_EQ(held.acquire(folder / "held.dsq.lock", Jane), LockFile::Outcome::Acquired);
+    tb::ScratchFile busy(folder / "busy.dsq", nullptr, folder / "busy.dsq.new");
+
+    LockFile lock;
+    EXPECT_TRUE(tb::lockFolder(lock, folder.path()).proceed);
+    std::vector<std::string> left;
+    for (const auto& entry : fs::recursive_directory_iterator(folder.path()))
+        if (entry.is_regular_file() && entry.path().filename() != tb::FolderLockFileName)
+            left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    std::vector<std::string> expected = kept;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(left, expected);
+}
+
+TEST(FolderLock, TestOfThe255ByteNameHasALockFileThatFits)
+{
+    TempFolder folder;
+    const fs::path test = folder / (std::string(251, 'w') + ".dsq");
+    LockFile lock;
+    EXPECT_EQ(lock.acquire(tb::testLockPath(test), Jane), LockFile::Outcome::Acquired);
+    EXPECT_TRUE(tb::isLockFileName(tb::testLockPath(test).filename().string()));
 }

@@ -1,5 +1,6 @@
 #include "startup/startup_loader.h"
 
+#include "drugdb/drug_record.h"
 #include "startup/file_error.h"
 
 #include "support/temp_folder.h"
@@ -65,6 +66,34 @@ INSTANTIATE_TEST_SUITE_P(Files, StartupFileProblem,
         BadFile { "FluidIndexBroken", "mxdbs2.idx", "2\r\n1,1\r\nbroken\r\n", 3 },
         BadFile { "CategoriesBroken", "mxcat.idx", "1\r\n\"A\",x\r\n", 2 }),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A rebuild stopped between its renames, by a copy that kept no journal: the index files of two
+// rebuilds and a scratch file are left. Start-up rebuilds the three from the data file.
+TEST(StartupFiles, ScratchFileOfAStoppedRebuildHasTheIndexFilesRedone)
+{
+    StartupFolder s;
+    DrugRecord tablet;
+    tablet.GenericName = "alpha";
+    tablet.FormCode[0] = Tablet;
+    tablet.Strength[0] = 10;
+    tablet.DrugCategory = 2;
+    DrugRecord fluid = tablet;
+    fluid.FormCode[0] = Solution;
+    fluid.Volume[0] = 5;
+    s.folder.write("MXDBASE.FIL", fluid.pack() + tablet.pack());
+    s.folder.write("mxdbs2.idx.new", "1\r\n1,");
+    const std::string note = completeIndexRebuild(s.folder.path());
+    EXPECT_TRUE(note.starts_with("Tutor Bench was stopped while it was rebuilding the drug index files (mxdbs1.idx, "
+                                 "mxdbs2.idx and mxcat.idx)"))
+        << note;
+    EXPECT_NE(note.find("rebuilt from the drug data file MXDBASE.FIL"), std::string::npos) << note;
+    EXPECT_EQ(s.folder.read("mxdbs1.idx"), "1\r\n2,2\r\n");
+    EXPECT_EQ(s.folder.read("mxdbs2.idx"), "1\r\n1,2\r\n");
+    EXPECT_EQ(s.folder.read("mxcat.idx"), "1\r\n\"Antibiotics         \",2\r\n");
+    EXPECT_FALSE(std::filesystem::exists(s.folder / "mxdbs2.idx.new"));
+    EXPECT_EQ(completeIndexRebuild(s.folder.path()), ""); // nothing left over: nothing done
+    EXPECT_EQ(loadStartupFiles(s.state), std::nullopt);
+}
 
 } // namespace
 } // namespace tb
