@@ -127,13 +127,20 @@ std::string QtPrompts::saveFileNameWithFilter(const std::string& title, const st
     return fileName(true, title, filter, filterIndex, &filterIndex);
 }
 
-std::string QtPrompts::fileName(
-    bool save, const std::string& title, const std::string& filter, int filterIndex, int* selectedIndex)
+std::string QtPrompts::saveFileNameProposing(
+    const std::string& title, const std::string& filter, int& filterIndex, const std::string& proposed)
+{
+    return fileName(true, title, filter, filterIndex, &filterIndex, proposed);
+}
+
+std::string QtPrompts::fileName(bool save, const std::string& title, const std::string& filter, int filterIndex,
+    int* selectedIndex, const std::string& proposed)
 {
     const QStringList filters = qtNameFilters(filter);
     const qsizetype chosen = std::clamp<qsizetype>(filterIndex - 1, 0, filters.size() - 1);
     QString selected = filters[chosen];
-    const QString folder = QString::fromStdString(startFolder_.string());
+    const std::filesystem::path start = proposed.empty() ? startFolder_ : startFolder_ / proposed;
+    const QString folder = QFile::decodeName(QByteArray::fromStdString(start.string()));
     const QString joined = filters.join(QStringLiteral(";;"));
     // The save commands ask their own question about an existing file.
     const QString name = save

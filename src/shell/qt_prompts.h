@@ -42,6 +42,9 @@ public:
     std::string saveFileName(const std::string& title, const std::string& filter, int filterIndex) override;
     /// The same dialog; `filterIndex` comes back as the filter selected when it closed.
     std::string saveFileNameWithFilter(const std::string& title, const std::string& filter, int& filterIndex) override;
+    /// The same dialog with the proposed name filled in.
+    std::string saveFileNameProposing(
+        const std::string& title, const std::string& filter, int& filterIndex, const std::string& proposed) override;
     /// A progress dialog with a Cancel button, shown from the first step to the last.
     bool progress(int done, int total) override;
     /// The clipboard's text with its line ends as CR LF, the program's line break.
@@ -51,8 +54,8 @@ public:
 
 private:
     void show(int icon, const std::string& text, const std::string& title, const std::string& details = {});
-    std::string fileName(
-        bool save, const std::string& title, const std::string& filter, int filterIndex, int* selectedIndex = nullptr);
+    std::string fileName(bool save, const std::string& title, const std::string& filter, int filterIndex,
+        int* selectedIndex = nullptr, const std::string& proposed = {});
 
     std::filesystem::path startFolder_;
     std::unique_ptr<QProgressDialog> progress_;

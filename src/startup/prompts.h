@@ -35,6 +35,16 @@ public:
         return saveFileName(title, filter, filterIndex);
     }
 
+    /// The same dialog with `proposed` filled in as the file's name (as the file system spells
+    /// it; in the folder the dialog opens in unless it holds one). A dialog that cannot propose
+    /// a name opens empty.
+    virtual std::string saveFileNameProposing(
+        const std::string& title, const std::string& filter, int& filterIndex, const std::string& proposed)
+    {
+        (void)proposed;
+        return saveFileNameWithFilter(title, filter, filterIndex);
+    }
+
     /// Work that takes a while shows how far it got: `done` of `total` steps; done == total ends
     /// the display. Returns false once the teacher has cancelled; the work then stops between
     /// two steps. Without a display nothing can be cancelled.

@@ -194,21 +194,20 @@ VersionsOutcome makeClassVersions(ExamModel& model, AppState& state, Prompts& pr
                 "");
             return outcome;
         }
+        // Every file of the set passes the writers' check; the locks are held until the set is
+        // written, so that no other copy opens a version half written.
         std::vector<std::string> existing;
+        std::vector<LockFile> locks;
         for (const Target* t : targets) {
-            if (model.designatesWorkingFile(t->name) || fs::is_directory(t->path, ec)) {
-                prompts.message("The versions were not made: " + t->name
-                        + " is the test being edited or a folder. Choose another base name.",
-                    "");
+            TargetCheck check = model.checkTarget(t->path);
+            if (check.refused()) {
+                prompts.message("The versions were not made.\r\n\r\n" + check.reason, "");
                 return outcome;
             }
-            if (fs::exists(t->path, ec))
+            if (check.exists)
                 existing.push_back(t->name);
+            locks.push_back(std::move(check.lock));
         }
-        // Test files another copy of the program is working in are left alone (this throws).
-        std::vector<LockFile> locks;
-        for (const Target& t : dsq)
-            locks.push_back(model.lockTest(t.path));
         if (!existing.empty()) {
             const std::string question = existing.size() == 1
                 ? "The file " + existing.front() + " already exists. Would you like to use this file"

@@ -5,6 +5,7 @@
 #include "startup/cp1252.h"
 #include "startup/number_format.h"
 #include "startup/record_file.h"
+#include "testbuilder/target_file.h"
 
 #include <algorithm>
 #include <cctype>
@@ -27,18 +28,6 @@ const char* const OpenDialogFilter = "Dosarion Files (*.dsq)|*.dsq|";
 // The most questions a test file can hold: the count is a 16-bit number.
 constexpr long long MaxStoredQuestions = std::numeric_limits<std::int16_t>::max();
 
-// The program's scratch files and the drug database's files, which a test must never be
-// saved over: the next rewrite of either would destroy the test or the data.
-bool isReservedName(const std::string& name)
-{
-    const std::string base = fs::path(name).filename().string();
-    for (const char* reserved : { QuestionScratchFileName, NewTestFileName, DrugScratchFileName, DrugDataFileName,
-             TabletIndexFileName, FluidIndexFileName, CategoryFileName })
-        if (sameNameIgnoringCase(base, reserved))
-            return true;
-    return false;
-}
-
 bool endsWithTxt(const std::string& name)
 {
     return name.size() >= 4 && upperAscii(name.substr(name.size() - 4)) == ".TXT";
@@ -57,45 +46,37 @@ std::string errorOnLine(int number, int line)
     return "An error " + formatInt(number) + " on line " + formatInt(line) + " was detected.";
 }
 
-fs::path canonicalOrAbsolute(const fs::path& path)
-{
-    std::error_code ec;
-    fs::path result = fs::weakly_canonical(path, ec);
-    if (ec) {
-        result = fs::absolute(path, ec);
-        if (ec)
-            result = path;
-    }
-    return result.lexically_normal();
-}
-
-bool sameFolder(const fs::path& a, const fs::path& b)
-{
-    std::error_code ec;
-    if (a == b)
-        return true;
-    return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec);
-}
-
 } // namespace
 
 // Save As and Open compare the chosen name with the working file as files, not as texts:
-// "TEST.DSQ", "./test.dsq", "sub/../test.dsq" or an absolute path all designate it.
+// "TEST.DSQ", "./test.dsq", "sub/../test.dsq", an absolute path or a link all designate it.
 bool ExamModel::designatesWorkingFile(const std::string& name) const
 {
-    if (stripBlanks(name) == workingFile_)
-        return true;
-    const fs::path chosen = resolve(name);
-    const fs::path working = workingPath();
-    std::error_code ec;
-    if (fs::exists(chosen, ec) && fs::exists(working, ec) && fs::equivalent(chosen, working, ec))
-        return true;
-    const fs::path a = canonicalOrAbsolute(chosen);
-    const fs::path b = canonicalOrAbsolute(working);
-    if (a == b)
-        return true;
-    return sameNameIgnoringCase(a.filename().string(), b.filename().string())
-        && sameFolder(a.parent_path(), b.parent_path());
+    return stripBlanks(name) == workingFile_ || sameFileAs(resolve(name), workingPath());
+}
+
+TargetCheck ExamModel::checkTarget(const fs::path& target) const
+{
+    return tb::checkTarget(target, { state_.dataFolder, workingPath(), state_.lockWorkingFiles });
+}
+
+std::string questionsText(int count)
+{
+    return formatInt(count) + (count == 1 ? " question" : " questions");
+}
+
+std::string ExamModel::proposedFileName(const std::string& extension) const
+{
+    if (workingFile_ != NewTestFileName)
+        return workingPath().filename().replace_extension(fromCp1252(extension)).string();
+    // A new test has no name of its own yet: its title, without what a file name cannot hold.
+    std::string title = stripBlanks(header_.TestTitle);
+    for (char& c : title)
+        if (c == '/' || c == '\\' || c == ':' || c == '?' || c == '*' || static_cast<unsigned char>(c) < 32)
+            c = ' ';
+    title = stripBlanks(title.substr(
+        title.find_first_not_of(". ") == std::string::npos ? title.size() : title.find_first_not_of(". ")));
+    return fromCp1252((title.empty() ? std::string("untitled") : title) + extension);
 }
 
 // Another copy of the program may have the test as its working file: it is then neither
@@ -272,9 +253,7 @@ void ExamModel::saveAsRoutine()
     const std::string chosen = nameFromDialog(prompts_.saveFileName(SaveDialogTitle, SaveDialogFilter, 1));
     unsaved_ = false;
     std::string name = stripBlanks(chosen);
-    // A "?" stands for a letter Windows-1252 lacks (the dialog's name arrives as that text);
-    // neither it nor "*" belongs in a file name, and saving under it would make another file.
-    if (name.empty() || name.find_first_of("?*") != std::string::npos || isLockFileName(name) || isReservedName(name)) {
+    if (name.empty()) {
         prompts_.message(IllegalSaveName, "");
         return;
     }
@@ -283,22 +262,22 @@ void ExamModel::saveAsRoutine()
     if (fs::path(fromCp1252(name)).extension().empty())
         name += ".dsq";
     lastDialogName_ = name;
-    if (designatesWorkingFile(name))
-        return;
-
     const fs::path target = resolve(name);
-    std::error_code ec;
-    if (fs::is_directory(target, ec) || target.filename().empty() || !fs::is_directory(target.parent_path(), ec)) {
+    TargetCheck check = checkTarget(target);
+    switch (check.refusal) {
+    case TargetRefusal::None:
+        break;
+    case TargetRefusal::WorkingFile:
+        return; // saving under its own name does nothing
+    case TargetRefusal::Held:
+        prompts_.message(check.reason, "");
+        return;
+    case TargetRefusal::NotAName:
+    case TargetRefusal::Reserved:
         prompts_.message(IllegalSaveName, "");
         return;
     }
-    LockFile targetLock;
-    try {
-        targetLock = lockTest(target);
-    } catch (const FileError& error) {
-        prompts_.message(reasonOf(error), "");
-        return;
-    }
+    LockFile targetLock = std::move(check.lock);
     // The old file is not deleted here: the new contents replace it by a rename once they are
     // completely written, so a failed save leaves it as it was.
     if (!mayReplace(target, name))

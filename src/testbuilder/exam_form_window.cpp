@@ -11,12 +11,48 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMainWindow>
+#include <QPainter>
 #include <QPushButton>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace tb {
+
+QString PathLabel::caption() const
+{
+    const QString shown = text();
+    const qsizetype end = shown.indexOf(QLatin1String(": "));
+    return end < 0 ? QString() : shown.left(end + 2);
+}
+
+QSize PathLabel::sizeHint() const
+{
+    return minimumSizeHint();
+}
+
+QSize PathLabel::minimumSizeHint() const
+{
+    // The caption and a few letters of the path; the rest is elided.
+    const QSize whole = QLabel::minimumSizeHint();
+    const QMargins margins = contentsMargins();
+    const int width = fontMetrics().horizontalAdvance(caption() + QStringLiteral("/\u2026/xx")) + margins.left()
+        + margins.right() + 2 * margin();
+    return { qMin(whole.width(), width), whole.height() };
+}
+
+void PathLabel::paintEvent(QPaintEvent* event)
+{
+    QFrame::paintEvent(event);
+    QPainter painter(this);
+    const QRect room = contentsRect().marginsRemoved(QMargins(margin(), margin(), margin(), margin()));
+    const QString head = caption();
+    const QString path = text().mid(head.size());
+    const int headWidth = fontMetrics().horizontalAdvance(head);
+    const QString shown = head + fontMetrics().elidedText(path, Qt::ElideMiddle, qMax(0, room.width() - headWidth));
+    style()->drawItemText(
+        &painter, room, static_cast<int>(alignment()), palette(), isEnabled(), shown, foregroundRole());
+}
 
 ExamForm::ExamForm(QMainWindow& window)
 {
@@ -47,7 +83,9 @@ ExamForm::ExamForm(QMainWindow& window)
     titleFont.setBold(true);
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.4);
     Label5->setFont(titleFont);
-    Label7 = label("Label7", QStringLiteral("File : "));
+    Label7 = new PathLabel(QStringLiteral("File : "), central);
+    Label7->setObjectName(QStringLiteral("Label7"));
+    Label7->setTextFormat(Qt::PlainText);
     Label7->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     // The current question: Shape1 frames the editing area.

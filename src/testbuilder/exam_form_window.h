@@ -2,10 +2,11 @@
 
 #include "testbuilder/exam_record.h"
 
+#include <QLabel>
+
 #include <array>
 
 class QCheckBox;
-class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMainWindow;
@@ -16,6 +17,22 @@ namespace tb {
 
 class FieldEdit;
 
+/// A label of the form "File : <path>" that never asks for more room than its caption: the
+/// path is shown elided in the middle to the width the label has. Its text stays whole.
+class PathLabel final : public QLabel {
+public:
+    using QLabel::QLabel;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    /// The caption before the path ("File : "), kept whole.
+    QString caption() const;
+};
+
 /// The controls of the test construction window and their layout: the title and file
 /// labels, the editing area with its navigation on the left, Create Question and its
 /// options on the right. It builds them into the window; the window gives them behaviour.
@@ -23,7 +40,7 @@ struct ExamForm final {
     explicit ExamForm(QMainWindow& window);
 
     QLabel* Label5 = nullptr;
-    QLabel* Label7 = nullptr;
+    PathLabel* Label7 = nullptr;
     QLabel* Lblquestionno = nullptr;
     QLabel* Label1 = nullptr;
     std::array<QLabel*, 3> Label2 {};

@@ -7,6 +7,7 @@
 #include "startup/record_file.h"
 #include "testbuilder/exam_record.h"
 #include "testbuilder/print_layout.h"
+#include "testbuilder/target_file.h"
 
 #include <array>
 #include <cstdint>
@@ -26,6 +27,9 @@ struct ButtonStatus {
     bool saveAsVisible = false;
 };
 
+/// "1 question", "19 questions": a count as the status line reports it.
+std::string questionsText(int count);
+
 /// The test window's side of the model: the model calls it when something is to be shown.
 /// Texts are Windows-1252.
 class ExamView {
@@ -41,6 +45,8 @@ public:
     virtual void applyStatus(const ButtonStatus& status) = 0;
     /// "&Save Test" becomes visible (after the first Open Test or Save As).
     virtual void showSaveTest() = 0;
+    /// A command that needs no answer reports what it did in the window's status line.
+    virtual void showStatus(const std::string& text) { (void)text; }
 };
 
 /// The test being built and every command on it: Create Question, stepping, delete,
@@ -113,7 +119,8 @@ public:
     /// "&Print Test...": the system's print dialog, then the printer.
     void printTest(DocumentPrinter& printer);
     /// "Export as PD&F...": asks for a file name (".pdf" added when it has no extension),
-    /// asks before replacing a file, and writes the PDF.
+    /// runs the writers' check, asks before replacing a file, writes the PDF and reports it
+    /// in the status line.
     void exportPdf(DocumentPrinter& printer);
 
     // ---- class versions: new tests made with the window's choices, beside this one ----
@@ -127,6 +134,13 @@ public:
     bool draftQuestions(int count, std::vector<QuestionRecord>& out);
     /// True when `name` designates the working file, in any spelling.
     bool designatesWorkingFile(const std::string& name) const;
+    /// The check every writer of a chosen file runs first: the program's own files, the
+    /// working test and tests another copy holds are refused; the target's lock is held in
+    /// the result while it is written.
+    TargetCheck checkTarget(const std::filesystem::path& target) const;
+    /// The name the export dialogs propose: the test's file name with `extension` instead of
+    /// its own (a new test is named after its title), as the file system spells it.
+    std::string proposedFileName(const std::string& extension) const;
     /// The lock of a test about to be written; throws FileError naming the file and its
     /// holder when another copy of the program has it as its working file.
     LockFile lockTest(const std::filesystem::path& file) const;

@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +26,7 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 
@@ -59,6 +61,7 @@ public:
     void setTitleLabel(const std::string& title) override;
     void applyStatus(const ButtonStatus& status) override;
     void showSaveTest() override;
+    void showStatus(const std::string& text) override;
 
     // handlers
     void Txtquestion_Change(int field);
@@ -124,6 +127,8 @@ void ExamWindow::Impl::createWidgets()
         form->Txtquestion[i]->setFitter([this, i](const QString& text) { return fields[i].fit(text); });
 
     menus = std::make_unique<ExamMenus>(owner_.menuBar());
+    // What an export wrote is reported here, without a box to close.
+    owner_.statusBar()->setObjectName(QStringLiteral("StatusBar1"));
 }
 
 void ExamWindow::Impl::connectWidgets()
@@ -256,6 +261,8 @@ void ExamWindow::Impl::setTitleLabel(const std::string& title)
 void ExamWindow::Impl::applyStatus(const ButtonStatus& status)
 {
     form->Label7->setText(fromProgram(status.fileLabel));
+    if (model_)
+        form->Label7->setToolTip(QFile::decodeName(QByteArray::fromStdString(model_->workingPath().string())));
     form->Label1->setText(fromProgram(status.positionLabel));
     form->Label6->setVisible(!status.complete);
     form->cmdforward[0]->setVisible(status.complete);
@@ -263,6 +270,11 @@ void ExamWindow::Impl::applyStatus(const ButtonStatus& status)
     form->Command2[0]->setVisible(status.complete);
     form->Command2[1]->setVisible(status.complete);
     menus->mnusave[0]->setVisible(status.saveAsVisible);
+}
+
+void ExamWindow::Impl::showStatus(const std::string& text)
+{
+    owner_.statusBar()->showMessage(fromProgram(text));
 }
 
 void ExamWindow::Impl::showSaveTest()

@@ -37,7 +37,9 @@ void ExamModel::exportPdf(DocumentPrinter& printer)
 {
     guarded([&] {
         // The dialog gives the name as the file system spells it; messages show it as program text.
-        const std::string chosen = prompts_.saveFileName(PdfDialogTitle, PdfDialogFilter, 1);
+        int filter = 1;
+        const std::string chosen
+            = prompts_.saveFileNameProposing(PdfDialogTitle, PdfDialogFilter, filter, proposedFileName(".pdf"));
         const std::string trimmed = stripBlanks(chosen);
         if (trimmed.empty())
             return;
@@ -51,22 +53,21 @@ void ExamModel::exportPdf(DocumentPrinter& printer)
         auto failed = [&](const std::string& reason) {
             prompts_.message("The file " + shown + " could not be written.\r\n\r\n" + reason, "");
         };
-        std::error_code ec;
-        if (!target.has_filename() || fs::is_directory(target, ec)) {
-            failed("That name is a folder.");
-            return;
-        }
-        if (!fs::is_directory(target.parent_path(), ec)) {
-            failed("The folder " + toCp1252(target.parent_path().string()) + " does not exist.");
+        // Held until the PDF is written, so that no other copy opens the file half written.
+        const TargetCheck check = checkTarget(target);
+        if (check.refused()) {
+            failed(check.reason);
             return;
         }
         if (!mayReplace(target, shown))
             return;
         try {
-            const std::string bytes = printer.pdf(printDocument());
+            const PrintDocument document = printDocument();
+            const std::string bytes = printer.pdf(document);
             // Written whole to a scratch file and renamed over the old one, so a failure
             // leaves an existing file as it was.
             writeFileAtomically(target, bytes, faultHook_);
+            view_.showStatus("Exported " + shown + " (PDF, " + questionsText(questionCount_) + ")");
         } catch (const std::exception& error) {
             failed(toCp1252(error.what()));
         }

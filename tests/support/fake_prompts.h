@@ -37,13 +37,13 @@ public:
 
     std::string openFileName(const std::string& title, const std::string& filter, int) override
     {
-        dialogs.push_back({ "open", title, filter });
+        dialogs.push_back({ "open", title, filter, {} });
         return nextName();
     }
 
     std::string saveFileName(const std::string& title, const std::string& filter, int) override
     {
-        dialogs.push_back({ "save", title, filter });
+        dialogs.push_back({ "save", title, filter, {} });
         return nextName();
     }
 
@@ -55,6 +55,15 @@ public:
             filterIndex = selectedFilters.front();
             selectedFilters.pop_front();
         }
+        return name;
+    }
+
+    /// Records the proposed name with the dialog.
+    std::string saveFileNameProposing(
+        const std::string& title, const std::string& filter, int& filterIndex, const std::string& proposed) override
+    {
+        std::string name = saveFileNameWithFilter(title, filter, filterIndex);
+        dialogs.back().proposed = proposed;
         return name;
     }
 
@@ -72,6 +81,7 @@ public:
         std::string kind;
         std::string title;
         std::string filter;
+        std::string proposed;
     };
 
     std::deque<bool> yesNoAnswers;

@@ -116,5 +116,51 @@ TEST_F(ModelFixture, TwoQuestionsInStyleOneWithEveryInclude)
             + s("Line a\r\nLine b") + L + L);
 }
 
+// A file holding only its header opens as a test of one blank question for the teacher to fill
+// in: nothing of the question shown before stays, and opening writes nothing.
+TEST_F(ModelFixture, AFileOfOnlyItsHeaderOpensAsOneBlankQuestion)
+{
+    typeQuestions(2);
+    TestHeader header;
+    header.TestTitle = "Ward 4";
+    folder.write("empty.dsq", header.pack());
+    prompts.fileNames = { "empty.dsq" };
+    prompts.yesNoAnswers = { false }; // the new test is not kept
+    model->openTest();
+    ASSERT_EQ(model->WorkingFile(), "empty.dsq");
+    EXPECT_EQ(view.status.positionLabel, "1 / 1");
+    EXPECT_EQ(model->field(0) + model->field(1) + model->field(2), "");
+    EXPECT_EQ(model->header().TestTitle, "Ward 4");
+    EXPECT_EQ(folder.read("empty.dsq"), header.pack());
+    type("Question", "Solution", "5");
+    model->save();
+    EXPECT_EQ(record("empty.dsq", 2).substr(0, 8), "Question");
+}
+
+// The export dialogs propose the test's own name with their extension; what was written is
+// reported in the status line, and a proposed name left as it is follows the filter chosen.
+TEST_F(ModelFixture, ExportsProposeTheTestsNameAndReportInTheStatusLine)
+{
+    testing::FakePrinter printer;
+    model->exportPdf(printer); // cancelled
+    EXPECT_EQ(prompts.dialogs.back().proposed, "untitled.pdf");
+    typeQuestions(2);
+    prompts.fileNames = { "week3.dsq", (folder / "week3.pdf").string() };
+    model->saveAs();
+    model->exportPdf(printer);
+    EXPECT_EQ(prompts.dialogs.back().proposed, "week3.pdf");
+    EXPECT_EQ(view.statusLine, "Exported week3.pdf (PDF, 2 questions)");
+
+    prompts.fileNames = { "week3.xml", (folder / "week3.xml").string() };
+    prompts.selectedFilters = { 1, 2 };
+    model->exportForPlatform();
+    EXPECT_EQ(prompts.dialogs.back().proposed, "week3.xml");
+    EXPECT_EQ(view.statusLine, "Exported week3.xml (Moodle XML, 2 questions)");
+    model->exportForPlatform();
+    EXPECT_EQ(view.statusLine, "Exported week3.txt (GIFT, 2 questions)");
+    EXPECT_TRUE(fs::exists(folder / "week3.txt"));
+    EXPECT_TRUE(prompts.messages.empty()) << prompts.messages.front().text;
+}
+
 } // namespace
 } // namespace tb

@@ -151,6 +151,17 @@ TEST_F(ModelFixture, DeletingTheSecondOfFourRenumbersTheRest)
     EXPECT_FALSE(std::filesystem::exists(folder / "MXtmp.TMP"));
 }
 
+// Deleting the last question shows the one before it, never a position past the end.
+TEST_F(ModelFixture, DeletingTheLastQuestionShowsTheOneBeforeIt)
+{
+    typeQuestions(3);
+    model->deleteQuestion();
+    EXPECT_EQ(model->CurrentQuestion(), 2);
+    EXPECT_EQ(view.status.positionLabel, "2 / 2");
+    EXPECT_EQ(model->field(0), "Question 2");
+    EXPECT_EQ(folder.read("test.tmp").size(), 3 * TestRecordLength);
+}
+
 TEST_F(ModelFixture, DrugsThatCannotBeReadAreLeftOutOfTheCandidates)
 {
     loadSampleDatabase();

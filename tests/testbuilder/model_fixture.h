@@ -24,8 +24,10 @@ public:
     void setTitleLabel(const std::string&) override { }
     void applyStatus(const ButtonStatus& s) override { status = s; }
     void showSaveTest() override { saveTestShown = true; }
+    void showStatus(const std::string& text) override { statusLine = text; }
 
     std::vector<std::string> countTexts;
+    std::string statusLine;
     ButtonStatus status;
     bool saveTestShown = false;
 };

@@ -468,7 +468,7 @@ TEST_F(ModelFixture, FailuresNameTheFileAndWriteNothing)
         "The test was not exported to bad.zip.\r\n\r\nQuestion 1 has no number as its answer (\"one\"). Every question "
         "needs one to become a numeric question.");
     EXPECT_EQ(prompts.messages[1].text,
-        "The test was not exported to MINE.XML.\r\n\r\nThat file is the test being edited. Choose another name.");
+        "The test was not exported to MINE.XML.\r\n\r\n\"MINE.XML\" is the test being edited. Choose another name.");
     EXPECT_FALSE(std::filesystem::exists(folder / "bad.zip"));
     EXPECT_EQ(folder.read("mine.xml"), test);
 }

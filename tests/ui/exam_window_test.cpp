@@ -107,6 +107,20 @@ private slots:
         QCOMPARE(tb::stripBlanks(stored.solutionText), solution);
     }
 
+    // An export proposes the test's own name and reports what it wrote in the status line, with
+    // no box to close.
+    void exportReportsInTheStatusLine()
+    {
+        folder->write("week3.dsq", testFile({ { "Give 0.5 g as mg.", "0.5 g = 500 mg", "500" } }));
+        prompts->fileNames = { "week3.dsq", "week3.xml" };
+        action("mnuopen_1")->trigger();
+        action("mnuexport")->trigger();
+        QCOMPARE(QString::fromStdString(prompts->dialogs.back().proposed), QStringLiteral("week3.xml"));
+        QVERIFY(prompts->messages.empty());
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Exported week3.xml (Moodle XML, 1 question)"));
+        QVERIFY(QFile::exists(QString::fromStdString((*folder / "week3.xml").string())));
+    }
+
 private:
     void openWindow()
     {

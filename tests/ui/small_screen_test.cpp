@@ -69,6 +69,32 @@ private slots:
         checkControls(*window, screen);
     }
 
+    // A test saved on a deep school share: the file label shows the path elided in the middle to
+    // the room it has, with the whole path as its tooltip, and the window stays on the screen.
+    void longFilePathFits()
+    {
+        const std::filesystem::path share = folder / "School share of the nursing department"
+            / "Dosage drills for the second-year students" / "Week three";
+        std::filesystem::create_directories(share);
+        const std::string path = (share / "ward-calculations-week3.dsq").string();
+        QVERIFY(path.size() >= 124);
+        tb::testing::FakePrompts prompts;
+        tb::ExamWindow window(*state, prompts);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        prompts.fileNames = { path };
+        window.findChild<QAction*>(QStringLiteral("mnusave_0"))->trigger();
+        QVERIFY(prompts.messages.empty());
+        QCoreApplication::processEvents();
+
+        auto* label = window.findChild<QLabel*>(QStringLiteral("Label7"));
+        QCOMPARE(label->text(), QStringLiteral("File : ") + QString::fromStdString(path));
+        QCOMPARE(label->toolTip(), QString::fromStdString(path));
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QVERIFY2(screen.contains(window.frameGeometry()), qPrintable(QString::number(window.frameGeometry().width())));
+        checkControls(window, screen);
+    }
+
 private:
     static void checkControls(const QWidget& window, const QRect& screen)
     {
