@@ -3,10 +3,10 @@
 // A temporary folder holding the sample drug database, with the program's state loaded
 // from it, for the benchmarks.
 
-#include "startup/app_state.h"
-#include "startup/startup_loader.h"
-#include "support/fake_prompts.h"
-#include "support/temp_folder.h"
+#include "core/foundation/app_state.h"
+#include "core/startup/startup_loader.h"
+#include "core/headless/scripted_prompts.h"
+#include "core/headless/temp_folder.h"
 
 #include <cstdio>
 #include <memory>
@@ -14,9 +14,9 @@
 namespace tb::bench {
 
 struct Workspace {
-    testing::TempFolder folder;
+    headless::TempFolder folder;
     std::unique_ptr<AppState> state;
-    testing::FakePrompts prompts;
+    headless::ScriptedPrompts prompts;
 
     Workspace()
     {

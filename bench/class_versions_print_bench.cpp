@@ -4,10 +4,10 @@
 #include "bench_table.h"
 #include "bench_workspace.h"
 
-#include "shell/qt_print.h"
-#include "support/quiet_view.h"
-#include "testbuilder/class_versions.h"
-#include "testbuilder/exam_model.h"
+#include "gui/common/qt_print.h"
+#include "core/headless/quiet_view.h"
+#include "core/testbuilder/class_versions.h"
+#include "core/testbuilder/exam_model.h"
 
 #include <QApplication>
 
@@ -18,7 +18,7 @@ namespace {
 void BM_ClassVersions30x20(benchmark::State& st)
 {
     tb::bench::Workspace w;
-    tb::testing::QuietView view;
+    tb::headless::QuietView view;
     tb::ExamModel model(*w.state, w.prompts, view);
     model.setSelectedCategories(std::vector<bool>(static_cast<std::size_t>(w.state->categories.CategoryCount), true));
     tb::QtDocumentPrinter printer(nullptr);

@@ -4,13 +4,13 @@
 #include "bench_table.h"
 #include "bench_workspace.h"
 
-#include "startup/app_state.h"
-#include "startup/startup_loader.h"
-#include "support/fake_prompts.h"
-#include "support/quiet_view.h"
-#include "support/temp_folder.h"
-#include "testbuilder/exam_model.h"
-#include "testbuilder/exam_window.h"
+#include "core/foundation/app_state.h"
+#include "core/startup/startup_loader.h"
+#include "core/headless/scripted_prompts.h"
+#include "core/headless/quiet_view.h"
+#include "core/headless/temp_folder.h"
+#include "core/testbuilder/exam_model.h"
+#include "gui/testbuilder/exam_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,9 +21,9 @@
 #include <memory>
 #include <vector>
 
-using tb::testing::FakePrompts;
-using tb::testing::QuietView;
-using tb::testing::TempFolder;
+using tb::headless::ScriptedPrompts;
+using tb::headless::QuietView;
+using tb::headless::TempFolder;
 
 namespace {
 

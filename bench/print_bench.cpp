@@ -3,9 +3,9 @@
 #include "bench_table.h"
 #include "bench_workspace.h"
 
-#include "shell/qt_print.h"
-#include "support/quiet_view.h"
-#include "testbuilder/exam_model.h"
+#include "gui/common/qt_print.h"
+#include "core/headless/quiet_view.h"
+#include "core/testbuilder/exam_model.h"
 
 #include <QApplication>
 #include <QPageSize>
@@ -17,7 +17,7 @@ namespace {
 void BM_PrintPdf99(benchmark::State& st)
 {
     tb::bench::Workspace w;
-    tb::testing::QuietView view;
+    tb::headless::QuietView view;
     tb::ExamModel model(*w.state, w.prompts, view);
     model.setSelectedCategories(std::vector<bool>(static_cast<std::size_t>(w.state->categories.CategoryCount), true));
     model.createQuestions("99");

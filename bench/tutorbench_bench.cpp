@@ -3,17 +3,17 @@
 #include "bench_table.h"
 #include "bench_workspace.h"
 
-#include "drugdb/drug_file.h"
-#include "questions/drop_rate_question.h"
-#include "questions/drug_questions.h"
-#include "questions/infusion_questions.h"
-#include "questions/metric_question.h"
-#include "startup/app_state.h"
-#include "startup/startup_loader.h"
-#include "support/fake_prompts.h"
-#include "support/quiet_view.h"
-#include "support/temp_folder.h"
-#include "testbuilder/exam_model.h"
+#include "core/drugdb/drug_file.h"
+#include "core/questions/drop_rate_question.h"
+#include "core/questions/drug_questions.h"
+#include "core/questions/infusion_questions.h"
+#include "core/questions/metric_question.h"
+#include "core/foundation/app_state.h"
+#include "core/startup/startup_loader.h"
+#include "core/headless/scripted_prompts.h"
+#include "core/headless/quiet_view.h"
+#include "core/headless/temp_folder.h"
+#include "core/testbuilder/exam_model.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -24,9 +24,9 @@
 #include <vector>
 
 namespace fs = std::filesystem;
-using tb::testing::FakePrompts;
-using tb::testing::QuietView;
-using tb::testing::TempFolder;
+using tb::headless::ScriptedPrompts;
+using tb::headless::QuietView;
+using tb::headless::TempFolder;
 
 namespace {
 

@@ -2,10 +2,10 @@
 // rewritten by the index rebuild. Whatever parses must survive a create and a rebuild,
 // and the rewritten file must read back to the same categories.
 
-#include "drugdb/drug_file.h"
+#include "core/drugdb/drug_file.h"
 #include "fuzz_support.h"
-#include "startup/file_error.h"
-#include "startup/startup_loader.h"
+#include "core/foundation/file_error.h"
+#include "core/startup/startup_loader.h"
 
 #include <cstdlib>
 

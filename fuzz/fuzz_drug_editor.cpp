@@ -5,11 +5,11 @@
 // One write step of the editor, chosen by the input, fails or has its scratch file replaced:
 // the data file is then left as it was or as the editor's commands made it, never half.
 
-#include "drugdb/drug_editor.h"
+#include "core/drugdb/drug_editor.h"
 #include "fuzz_support.h"
-#include "startup/file_error.h"
-#include "startup/startup_loader.h"
-#include "support/fake_prompts.h"
+#include "core/foundation/file_error.h"
+#include "core/startup/startup_loader.h"
+#include "core/headless/scripted_prompts.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeBytes(folder / "mxcat.idx",
         "3\r\n\"Analgesics          \",1\r\n\"Antibiotics         \",2\r\n"
         "\"Opioids             \",3\r\n");
-    testing::FakePrompts prompts;
+    headless::ScriptedPrompts prompts;
     AppState state(std::make_unique<fuzz::InputRandom>(bytes), folder);
     {
         DrugEditor editor(state, prompts);

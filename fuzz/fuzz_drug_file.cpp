@@ -2,11 +2,11 @@
 // increments, unknown units and forms, partial records) into the record reader, the
 // index rebuild, the delete and both dosage generators.
 
-#include "drugdb/drug_file.h"
+#include "core/drugdb/drug_file.h"
 #include "fuzz_generator_checks.h"
 #include "fuzz_support.h"
-#include "startup/file_error.h"
-#include "startup/startup_loader.h"
+#include "core/foundation/file_error.h"
+#include "core/startup/startup_loader.h"
 
 #include <cstdlib>
 #include <set>

@@ -4,9 +4,9 @@
 // only by the commands that write it, and what is saved reopens as the same test.
 
 #include "fuzz_support.h"
-#include "support/fake_prompts.h"
-#include "support/quiet_view.h"
-#include "testbuilder/exam_model.h"
+#include "core/headless/scripted_prompts.h"
+#include "core/headless/quiet_view.h"
+#include "core/testbuilder/exam_model.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -43,8 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto folder = fuzz::privateFolder().fresh("tests");
     fuzz::writeBytes(folder / "given.dsq", bytes);
 
-    testing::FakePrompts prompts;
-    testing::QuietView view;
+    headless::ScriptedPrompts prompts;
+    headless::QuietView view;
     AppState state(std::make_unique<fuzz::InputRandom>(bytes), folder);
     ExamModel model(state, prompts, view);
 
@@ -105,8 +105,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(saved.size() == static_cast<std::size_t>(count + 1) * TestRecordLength, "the copy holds the whole test");
     check(model.WorkingFile() == "copy.dsq", "the copy becomes the working file");
 
-    testing::FakePrompts again;
-    testing::QuietView otherView;
+    headless::ScriptedPrompts again;
+    headless::QuietView otherView;
     AppState otherState(std::make_unique<fuzz::InputRandom>(bytes), folder);
     ExamModel reopened(otherState, again, otherView);
     again.fileNames.push_back("copy.dsq");
@@ -140,8 +140,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string left = fuzz::readBytes(folder / "copy.dsq");
     check(left.size() % TestRecordLength == 0, "a failed command leaves whole records");
     check(left.find(fuzz::FailingHook::Planted) == std::string::npos, "a replaced scratch file never becomes the test");
-    testing::FakePrompts third;
-    testing::QuietView thirdView;
+    headless::ScriptedPrompts third;
+    headless::QuietView thirdView;
     AppState thirdState(std::make_unique<fuzz::InputRandom>(bytes), folder);
     ExamModel last(thirdState, third, thirdView);
     third.fileNames.push_back("copy.dsq");

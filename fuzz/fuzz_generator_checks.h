@@ -3,11 +3,11 @@
 // What every tablet or fluid generator result must satisfy, whatever the files held:
 // a question with a usable answer, or a reason that names the record.
 
-#include "questions/drug_questions.h"
-#include "startup/number_format.h"
-#include "support/fake_prompts.h"
-#include "support/quiet_view.h"
-#include "testbuilder/exam_model.h"
+#include "core/questions/drug_questions.h"
+#include "core/foundation/number_format.h"
+#include "core/headless/scripted_prompts.h"
+#include "core/headless/quiet_view.h"
+#include "core/testbuilder/exam_model.h"
 
 #include <cmath>
 #include <cstdio>
@@ -36,8 +36,8 @@ inline void checkDrugResult(const DrugQuestionResult& result, const char* kind)
 /// stored with an answer field that still says its number, in 12 characters.
 inline void checkCreatedQuestions(AppState& state)
 {
-    testing::FakePrompts prompts;
-    testing::QuietView view;
+    headless::ScriptedPrompts prompts;
+    headless::QuietView view;
     ExamModel model(state, prompts, view);
     model.setCategoryTicked(0, false);
     model.setCategoryTicked(3, false);

@@ -4,10 +4,10 @@
 
 #include "fuzz_generator_checks.h"
 #include "fuzz_support.h"
-#include "startup/file_error.h"
-#include "startup/startup_loader.h"
-#include "support/fake_prompts.h"
-#include "support/quiet_view.h"
+#include "core/foundation/file_error.h"
+#include "core/startup/startup_loader.h"
+#include "core/headless/scripted_prompts.h"
+#include "core/headless/quiet_view.h"
 
 #include <cstdlib>
 
@@ -75,8 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The Create Question dispatcher, every drug category selected: a question, or a
     // message when no drug of the index can give one.
-    testing::FakePrompts prompts;
-    testing::QuietView view;
+    headless::ScriptedPrompts prompts;
+    headless::QuietView view;
     ExamModel model(state, prompts, view);
     for (int category : { TabletDosages, FluidDosages }) {
         prompts.messages.clear();

@@ -2,8 +2,8 @@
 // Any file content must load, store back and keep every byte it does not own.
 
 #include "fuzz_support.h"
-#include "startup/file_error.h"
-#include "startup/settings.h"
+#include "core/foundation/file_error.h"
+#include "core/foundation/settings.h"
 
 #include <cstdlib>
 

@@ -3,12 +3,12 @@
 // Shared pieces of the fuzz targets: a private scratch folder, a random source driven
 // by the input, and a small drug database to run the generators against.
 
-#include "drugdb/drug_file.h"
-#include "drugdb/drug_record.h"
-#include "startup/app_state.h"
-#include "startup/file_error.h"
-#include "startup/random_source.h"
-#include "startup/record_file.h"
+#include "core/drugdb/drug_file.h"
+#include "core/drugdb/drug_record.h"
+#include "core/foundation/app_state.h"
+#include "core/foundation/file_error.h"
+#include "core/foundation/random_source.h"
+#include "core/foundation/record_file.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -4,12 +4,12 @@
 //
 // Usage: build_sample_db <source text> <output folder>
 
-#include "drugdb/drug_file.h"
-#include "questions/drug_questions.h"
-#include "startup/file_error.h"
-#include "startup/number_format.h"
-#include "startup/record_file.h"
-#include "startup/startup_loader.h"
+#include "core/drugdb/drug_file.h"
+#include "core/questions/drug_questions.h"
+#include "core/foundation/file_error.h"
+#include "core/foundation/number_format.h"
+#include "core/foundation/record_file.h"
+#include "core/startup/startup_loader.h"
 
 #include <charconv>
 #include <cmath>

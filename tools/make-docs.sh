@@ -4,16 +4,16 @@
 set -e
 BUILD=${1:-build}
 T="$BUILD/tools"
-"$T/make_sample_test" --data "$BUILD/sample" --out docs/sample-test.dsq --count 20 --seed 7 \
+"$T/sample_exam_maker" --data "$BUILD/sample" --out docs/sample-test.dsq --count 20 --seed 7 \
     --title "Dosage Calculations: Practice Test 1" \
     --description "Twenty questions on metric conversions, tablet and fluid dosages and IV drop rates." \
     --instructions "Work each question on paper and write your answer on its answer line. Show your working. Round drop rates to whole drops per minute."
-"$T/make_sample_test" --data "$BUILD/sample" --out docs/sample-infusions.dsq --count 40 --seed 1 --categories 5,6 \
+"$T/sample_exam_maker" --data "$BUILD/sample" --out docs/sample-infusions.dsq --count 40 --seed 1 --categories 5,6 \
     --title "Infusion Rates and Times: Practice" \
     --description "Forty questions on infusion pump rates in ml/hr and infusion times in minutes." \
     --instructions "Give pump rates in whole ml/hr and infusion times in whole minutes."
-QT_QPA_PLATFORM=offscreen "$T/export_test_pdf" docs/sample-test.dsq docs/sample-test.pdf
-"$T/export_test" docs/sample-test.dsq docs/sample-test
+QT_QPA_PLATFORM=offscreen "$T/exam_pdf_writer" docs/sample-test.dsq docs/sample-test.pdf
+"$T/exam_exporter" docs/sample-test.dsq docs/sample-test
 solutions=$(pdftotext docs/sample-test.pdf - | awk 'BEGIN{RS="\f"} /Solutions:/{print NR; exit}')
 cd docs
 pdftoppm -png -r 60 -f 1 -l 1 -singlefile sample-test.pdf sample-test-page1

@@ -3,9 +3,9 @@
 // What the developer tools need to drive the test model without a window; the view that shows
 // nothing is the tests' quiet view (support/quiet_view.h).
 
-#include "startup/cp1252.h"
-#include "startup/prompts.h"
-#include "testbuilder/exam_model.h"
+#include "core/foundation/cp1252.h"
+#include "core/foundation/prompts.h"
+#include "core/testbuilder/exam_model.h"
 
 #include <string>
 #include <utility>

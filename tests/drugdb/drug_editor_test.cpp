@@ -1,8 +1,8 @@
-#include "drugdb/drug_editor.h"
+#include "core/drugdb/drug_editor.h"
 
-#include "drugdb/drug_file.h"
-#include "support/fake_prompts.h"
-#include "support/temp_folder.h"
+#include "core/drugdb/drug_file.h"
+#include "core/headless/scripted_prompts.h"
+#include "core/headless/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -48,8 +48,8 @@ protected:
 
     std::string data() const { return folder.read("MXDBASE.FIL"); }
 
-    testing::TempFolder folder;
-    testing::FakePrompts prompts;
+    headless::TempFolder folder;
+    headless::ScriptedPrompts prompts;
     AppState state { std::make_unique<ScriptedRandom>(), folder.path() };
     DrugEditor editor { state, prompts };
 };

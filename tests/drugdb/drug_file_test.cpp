@@ -1,8 +1,8 @@
-#include "drugdb/drug_file.h"
+#include "core/drugdb/drug_file.h"
 
-#include "startup/file_error.h"
-#include "startup/startup_loader.h"
-#include "support/temp_folder.h"
+#include "core/foundation/file_error.h"
+#include "core/startup/startup_loader.h"
+#include "core/headless/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 namespace tb {
 namespace {
 
-using testing::TempFolder;
+using headless::TempFolder;
 namespace fs = std::filesystem;
 
 // The 240 bytes of the record below, written from the record layout: three names of 30

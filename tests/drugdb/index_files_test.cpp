@@ -1,6 +1,6 @@
-#include "drugdb/index_files.h"
+#include "core/drugdb/index_files.h"
 
-#include "startup/file_error.h"
+#include "core/foundation/file_error.h"
 
 #include <gtest/gtest.h>
 

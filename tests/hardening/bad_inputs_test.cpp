@@ -2,9 +2,11 @@
 // targets found: named and left alone, or read as far as it makes sense.
 
 #include "hardening_support.h"
-#include "startup/number_format.h"
+#include "core/foundation/number_format.h"
 
 namespace tb::testing {
+
+using namespace tb::headless;
 namespace {
 
 namespace fs = std::filesystem;

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "drugdb/drug_file.h"
-#include "startup/startup_loader.h"
-#include "support/fake_prompts.h"
-#include "support/quiet_view.h"
-#include "support/temp_folder.h"
-#include "testbuilder/exam_model.h"
+#include "core/drugdb/drug_file.h"
+#include "core/startup/startup_loader.h"
+#include "core/headless/scripted_prompts.h"
+#include "core/headless/quiet_view.h"
+#include "core/headless/temp_folder.h"
+#include "core/testbuilder/exam_model.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +14,8 @@
 #include <map>
 
 namespace tb::testing {
+
+using namespace tb::headless;
 
 /// Every file of a folder by name with its bytes; sub-folders are left out.
 using FolderImage = std::map<std::string, std::string>;
@@ -96,7 +98,7 @@ struct Rig {
         const auto& last = prompts.messages.back();
         return last.details.empty() ? last.text : last.text + "\n" + last.details;
     }
-    FakePrompts prompts;
+    ScriptedPrompts prompts;
     QuietView view;
     AppState state;
     bool startedUp;

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 namespace tb::testing {
+
+using namespace tb::headless;
 namespace {
 
 namespace fs = std::filesystem;

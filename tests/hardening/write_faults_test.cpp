@@ -3,7 +3,7 @@
 // failure names the file; and the operation run again in what was left finishes exactly.
 
 #include "hardening_support.h"
-#include "startup/settings.h"
+#include "core/foundation/settings.h"
 
 #include <csignal>
 #include <optional>
@@ -12,6 +12,8 @@
 #include <unistd.h>
 
 namespace tb::testing {
+
+using namespace tb::headless;
 namespace {
 
 enum Rewrite { Compaction, IndexRebuild, QuestionDelete, SaveAsNew, SaveAsExisting, Export };

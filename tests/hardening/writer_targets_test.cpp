@@ -3,12 +3,14 @@
 // another copy holds, in any spelling, before it asks whether to replace anything.
 
 #include "hardening_support.h"
-#include "testbuilder/class_versions.h"
+#include "core/testbuilder/class_versions.h"
 #include "testbuilder/model_fixture.h"
 
 #include <unistd.h>
 
 namespace tb::testing {
+
+using namespace tb::headless;
 namespace {
 
 namespace fs = std::filesystem;

@@ -1,14 +1,14 @@
-#include "launcher/data_folder.h"
+#include "core/launcher/data_folder.h"
 
-#include "startup/file_error.h"
-#include "support/temp_folder.h"
+#include "core/foundation/file_error.h"
+#include "core/headless/temp_folder.h"
 
 #include <gtest/gtest.h>
 
 namespace tb {
 namespace {
 
-using testing::TempFolder;
+using headless::TempFolder;
 namespace fs = std::filesystem;
 
 // The message of the FileError that `run` throws.

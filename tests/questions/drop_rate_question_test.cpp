@@ -1,4 +1,4 @@
-#include "questions/drop_rate_question.h"
+#include "core/questions/drop_rate_question.h"
 
 #include <gtest/gtest.h>
 

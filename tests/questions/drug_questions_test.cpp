@@ -1,8 +1,8 @@
-#include "questions/drug_questions.h"
+#include "core/questions/drug_questions.h"
 
-#include "drugdb/drug_file.h"
-#include "startup/startup_loader.h"
-#include "support/temp_folder.h"
+#include "core/drugdb/drug_file.h"
+#include "core/startup/startup_loader.h"
+#include "core/headless/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -53,7 +53,7 @@ protected:
         return r.question.value_or(GeneratedQuestion {});
     }
 
-    testing::TempFolder folder_;
+    headless::TempFolder folder_;
     ScriptedRandom* random_ = new ScriptedRandom();
     AppState state_ { std::unique_ptr<RandomSource>(random_), folder_.path() };
 };
@@ -199,7 +199,7 @@ TEST_P(SampleDatabase, ManyQuestionsAllConsistent)
     const char* given = std::getenv("TB_SWEEP_SEED");
     const std::uint64_t seed = given ? std::stoull(given) : std::random_device {}();
     SCOPED_TRACE("TB_SWEEP_SEED=" + std::to_string(seed));
-    testing::TempFolder folder;
+    headless::TempFolder folder;
     folder.copySampleDatabase(TB_SAMPLE_DIR);
     AppState state(std::make_unique<SeededRandom>(seed), folder.path());
     const std::string file = tablet ? "mxdbs1.idx" : "mxdbs2.idx";

@@ -1,6 +1,6 @@
-#include "questions/infusion_questions.h"
+#include "core/questions/infusion_questions.h"
 
-#include "startup/number_format.h"
+#include "core/foundation/number_format.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "questions/metric_question.h"
+#include "core/questions/metric_question.h"
 
-#include "startup/number_format.h"
+#include "core/foundation/number_format.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "startup/startup_loader.h"
+#include "core/startup/startup_loader.h"
 
-#include "drugdb/drug_record.h"
-#include "startup/file_error.h"
+#include "core/drugdb/drug_record.h"
+#include "core/foundation/file_error.h"
 
-#include "support/temp_folder.h"
+#include "core/headless/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ struct StartupFolder {
         folder.write("mxdbs2.idx", "7\r\n3,1\r\n4,1\r\n6,2\r\n7,2\r\n8,1\r\n9,2\r\n10,1\r\n");
         folder.write("mxcat.idx", "2\r\n\"Analgesics          \",1\r\n\"Antibiotics         \",2\r\n");
     }
-    testing::TempFolder folder;
+    headless::TempFolder folder;
     AppState state { std::make_unique<ScriptedRandom>(), folder.path() };
 };
 

@@ -1,4 +1,4 @@
-#include "testbuilder/class_versions.h"
+#include "core/testbuilder/class_versions.h"
 
 #include "testbuilder/model_fixture.h"
 
@@ -7,6 +7,8 @@
 #include <stdexcept>
 
 namespace tb::testing {
+
+using namespace tb::headless;
 namespace {
 
 // ---- version codes ----

@@ -1,4 +1,4 @@
-#include "model_fixture.h"
+#include "testbuilder/model_fixture.h"
 
 #include <filesystem>
 

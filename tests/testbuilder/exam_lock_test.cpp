@@ -1,6 +1,8 @@
 #include "testbuilder/model_fixture.h"
 
 namespace tb::testing {
+
+using namespace tb::headless;
 namespace {
 
 /// One copy of the program: its own data folder, scripted prompts, working-file locks on.
@@ -13,7 +15,7 @@ struct Copy {
     }
     std::string lastMessage() const { return prompts.messages.empty() ? "" : prompts.messages.back().text; }
 
-    FakePrompts prompts;
+    ScriptedPrompts prompts;
     FakeView view;
     AppState state;
     std::unique_ptr<ExamModel> model;

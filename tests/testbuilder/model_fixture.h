@@ -1,9 +1,9 @@
 #pragma once
 
-#include "startup/startup_loader.h"
-#include "support/fake_prompts.h"
-#include "support/temp_folder.h"
-#include "testbuilder/exam_model.h"
+#include "core/startup/startup_loader.h"
+#include "core/headless/scripted_prompts.h"
+#include "core/headless/temp_folder.h"
+#include "core/testbuilder/exam_model.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +15,8 @@
 #include <vector>
 
 namespace tb::testing {
+
+using namespace tb::headless;
 
 /// Records what the model asked the window to show.
 class FakeView final : public ExamView {
@@ -113,7 +115,7 @@ protected:
     }
 
     TempFolder folder;
-    FakePrompts prompts;
+    ScriptedPrompts prompts;
     FakeView view;
     std::unique_ptr<AppState> state;
     std::unique_ptr<ExamModel> model;

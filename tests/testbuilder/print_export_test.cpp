@@ -1,6 +1,8 @@
 #include "testbuilder/model_fixture.h"
 
 namespace tb::testing {
+
+using namespace tb::headless;
 namespace {
 
 class PrintExportTest : public ModelFixture {

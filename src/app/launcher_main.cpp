@@ -1,0 +1,146 @@
+// The installed command `tutorbench`: it finds the teacher's data folder, seeds a new one
+// with the sample drug database, and starts the program in it. The program itself works in
+// its current folder and takes no arguments; the choice of folder lives here alone.
+
+#include "core/launcher/data_folder.h"
+#include "core/foundation/file_error.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* Title = "Tutor Bench";
+
+std::string environment(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+bool hasDisplay()
+{
+    return !environment("DISPLAY").empty() || !environment("WAYLAND_DISPLAY").empty()
+        || !environment("QT_QPA_PLATFORM").empty();
+}
+
+// The toolkit is started only to ask for a folder or to report a problem, and only
+// where there is a desktop to show it on.
+std::optional<QApplication> toolkit;
+int toolkitArgc = 1;
+char toolkitName[] = "tutorbench";
+char* toolkitArgv[] = { toolkitName, nullptr };
+
+bool desktop()
+{
+    if (!toolkit && hasDisplay())
+        toolkit.emplace(toolkitArgc, toolkitArgv);
+    return toolkit.has_value();
+}
+
+// Reports on the terminal and, where there is a desktop, in a message box.
+void report(const std::string& text, bool problem = true)
+{
+    std::fprintf(stderr, "%s\n", text.c_str());
+    if (!desktop())
+        return;
+    const QString shown = QString::fromStdString(text);
+    if (problem)
+        QMessageBox::critical(nullptr, QString::fromLatin1(Title), shown);
+    else
+        QMessageBox::information(nullptr, QString::fromLatin1(Title), shown);
+}
+
+// The folder the teacher picks in the system's folder dialog; nothing when cancelled.
+std::optional<fs::path> askForFolder(const fs::path& start)
+{
+    const QString folder = QFileDialog::getExistingDirectory(nullptr,
+        QStringLiteral("Choose the folder for your tests and drug database"), QString::fromStdString(start.string()));
+    if (folder.isEmpty())
+        return std::nullopt;
+    return fs::path(QDir::cleanPath(folder).toStdString());
+}
+
+int usage(int status)
+{
+    std::fputs("Usage: tutorbench                    start Tutor Bench in your data folder\n"
+               "       tutorbench --choose-folder [FOLDER]\n"
+               "                                     use FOLDER (or one picked in a dialog) from now on\n",
+        status == 0 ? stdout : stderr);
+    return status;
+}
+
+int launch(int argc, char** argv)
+{
+    const std::string option = argc > 1 ? argv[1] : "";
+    if (option == "--help" || option == "-h")
+        return usage(0);
+    const bool choosing = option == "--choose-folder";
+    if ((argc > 1 && !choosing) || argc > 3)
+        return usage(2);
+
+    const fs::path here = fs::read_symlink("/proc/self/exe").parent_path();
+    const fs::path program = (here / TB_PROGRAM_RELATIVE).lexically_normal();
+    const fs::path sample = (here / TB_SAMPLE_RELATIVE).lexically_normal();
+    const tb::LauncherEnvironment env { environment("HOME"), environment("XDG_DATA_HOME"),
+        environment("XDG_CONFIG_HOME") };
+
+    fs::path folder;
+    try {
+        if (choosing) {
+            std::optional<fs::path> picked;
+            if (argc == 3)
+                picked = fs::absolute(argv[2]).lexically_normal();
+            else if (desktop())
+                picked = askForFolder(
+                    tb::readChosenFolder(tb::chosenFolderFile(env)).value_or(tb::defaultDataFolder(env)));
+            else
+                return usage(2);
+            if (!picked)
+                return 0;
+            if (!fs::is_directory(*picked))
+                throw tb::FileError(picked->string(), "\"" + picked->string() + "\" is not a folder.");
+            // The folder was just chosen, so it is there: a new one gets the sample drug database.
+            if (tb::seedFolder(*picked, sample) && argc == 2)
+                report("The folder \"" + picked->string()
+                        + "\" held no drug database, so the sample drug database was copied into it.",
+                    false);
+            tb::writeChosenFolder(tb::chosenFolderFile(env), *picked);
+        }
+        folder = tb::prepareDataFolder(env, sample);
+    } catch (const std::exception& e) {
+        report(e.what());
+        return 1;
+    }
+
+    if (::chdir(folder.c_str()) != 0) {
+        report("Tutor Bench cannot open its data folder \"" + folder.string() + "\": " + std::strerror(errno) + ".");
+        return 1;
+    }
+    toolkit.reset();
+    ::execv(program.c_str(), toolkitArgv);
+    report("Tutor Bench cannot start the program \"" + program.string() + "\": " + std::strerror(errno) + ".");
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int status = launch(argc, argv);
+    toolkit.reset();
+    return status;
+}

@@ -1,0 +1,128 @@
+#include "core/export/answer_rule.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+
+namespace tb {
+
+namespace {
+
+char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool isOuterSpace(char c)
+{
+    return c == ' ' || c == '\r' || c == '\n' || c == '\t';
+}
+
+// Case-insensitive search of an ASCII phrase; at the start only when `atStart`.
+bool holdsPhrase(std::string_view text, std::string_view phrase, bool atStart)
+{
+    std::size_t begin = 0;
+    while (begin < text.size() && isOuterSpace(text[begin]))
+        ++begin;
+    const std::size_t lastStart = atStart ? begin : text.size();
+    for (std::size_t at = begin; at <= lastStart && at + phrase.size() <= text.size(); ++at) {
+        std::size_t k = 0;
+        while (k < phrase.size() && lower(text[at + k]) == phrase[k])
+            ++k;
+        if (k == phrase.size())
+            return true;
+    }
+    return false;
+}
+
+struct KindPhrase {
+    const char* phrase; // lower case
+    bool atStart;
+    QuestionKind kind;
+};
+
+// The phrasings of the question generators, first match wins. A new category adds its rows
+// here and, unless its answers are whole numbers, a line to toleranceStyle().
+constexpr std::array<KindPhrase, 11> KindPhrases { {
+    // An infusion time given a drip rate names drops per minute too: it is matched first.
+    { "how many minutes will the infusion take", false, QuestionKind::InfusionTime },
+    { "rate in ml/hr", false, QuestionKind::PumpRate },
+    { "drops per minute", false, QuestionKind::DropRate },
+    { "drops/minute", false, QuestionKind::DropRate },
+    { "calculate the drip rate", false, QuestionKind::DropRate },
+    { "how many tablets", false, QuestionKind::TabletCount },
+    { "how many capsules", false, QuestionKind::TabletCount },
+    { "how many ml's", false, QuestionKind::LiquidVolume },
+    { "how many millilitres", false, QuestionKind::LiquidVolume },
+    { "how many mls", false, QuestionKind::LiquidVolume },
+    { "convert ", true, QuestionKind::MetricConversion },
+} };
+
+} // namespace
+
+QuestionKind questionKind(std::string_view questionText)
+{
+    for (const KindPhrase& row : KindPhrases)
+        if (holdsPhrase(questionText, row.phrase, row.atStart))
+            return row.kind;
+    return QuestionKind::Unrecognised;
+}
+
+ToleranceStyle toleranceStyle(QuestionKind kind)
+{
+    switch (kind) {
+    case QuestionKind::LiquidVolume:
+        return ToleranceStyle::TwoDecimals;
+    case QuestionKind::MetricConversion:
+        return ToleranceStyle::FullPrecision;
+    default:
+        return ToleranceStyle::Exact;
+    }
+}
+
+AnswerRule answerRule(ToleranceStyle style, double value)
+{
+    AnswerRule rule;
+    rule.style = style;
+    rule.centre = value;
+    switch (style) {
+    case ToleranceStyle::Exact:
+        break;
+    case ToleranceStyle::TwoDecimals: {
+        // The stored value is a decimal text read into binary: 1.005 arrives as 1.00499999...
+        // and is meant as a half, so a hair of relative slack rounds it up as a nurse would.
+        const double scaled = std::abs(value) * 100.0;
+        const double rounded = std::floor(scaled + 0.5 + scaled * 1e-12) / 100.0;
+        rule.centre = std::copysign(rounded, value);
+        rule.tolerance = 0.005;
+        rule.statesDecimals = std::abs(value - rule.centre) > std::abs(value) * 1e-12;
+        break;
+    }
+    case ToleranceStyle::FullPrecision:
+        rule.tolerance = std::abs(value) * 1e-9;
+        break;
+    }
+    rule.lower = rule.centre - rule.tolerance;
+    rule.upper = rule.centre + rule.tolerance;
+    return rule;
+}
+
+bool storedAnswerValue(std::string_view answerText, double& value)
+{
+    while (!answerText.empty() && isOuterSpace(answerText.front()))
+        answerText.remove_prefix(1);
+    while (!answerText.empty() && isOuterSpace(answerText.back()))
+        answerText.remove_suffix(1);
+    if (answerText.empty()
+        || !(answerText.front() == '-' || answerText.front() == '.'
+            || (answerText.front() >= '0' && answerText.front() <= '9')))
+        return false;
+    double read = 0;
+    const auto [end, error] = std::from_chars(answerText.data(), answerText.data() + answerText.size(), read);
+    if (error != std::errc() || end != answerText.data() + answerText.size() || !std::isfinite(read))
+        return false;
+    value = read;
+    return true;
+}
+
+} // namespace tb

@@ -1,0 +1,189 @@
+// Makes a test file the way the test window does: the real test model creates the questions from a drug
+// database, takes the title, description and instructions, and saves the test with Save As. The draws come
+// from a seeded source, so the same arguments make the same file on every run.
+//
+// Usage: sample_exam_maker --data <folder with the drug database> --out <file.dsq> [--count N]
+//                         [--categories 1,2,3,4] [--seed S] [--title T] [--description D] [--instructions I]
+// Texts are given in UTF-8; the test file holds them in Windows-1252.
+
+#include "core/foundation/cp1252.h"
+#include "core/foundation/number_format.h"
+#include "core/startup/startup_loader.h"
+#include "core/headless/quiet_view.h"
+#include "core/testbuilder/exam_model.h"
+#include "tool_support.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <deque>
+#include <exception>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace tb;
+using tb::headless::QuietView;
+using tb::tools::ToolPrompts;
+
+namespace {
+
+/// A scratch folder for the working file, removed with its contents when the tool ends.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(std::uint64_t seed)
+    {
+        std::random_device device;
+        path_ = fs::temp_directory_path()
+            / ("tutorbench-sample-" + std::to_string(seed) + "-" + std::to_string(device()) + std::to_string(device()));
+        if (!fs::create_directory(path_))
+            throw std::runtime_error("The scratch folder " + path_.string() + " exists already.");
+    }
+    ~ScratchFolder()
+    {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+struct Options {
+    fs::path data;
+    fs::path out;
+    int count = 20;
+    std::vector<int> categories { 1, 2, 3, 4 };
+    std::uint64_t seed = 1;
+    std::string title = "untitled";
+    std::string description;
+    std::string instructions;
+};
+
+[[noreturn]] void usage(const std::string& problem)
+{
+    std::cerr << "sample_exam_maker: " << problem << "\n"
+              << "usage: sample_exam_maker --data <drug database folder> --out <file.dsq> [--count N]\n"
+                 "       [--categories 1,2,3,4] [--seed S] [--title T] [--description D] [--instructions I]\n";
+    std::exit(2);
+}
+
+long long wholeNumber(const std::string& text, const std::string& what)
+{
+    std::size_t used = 0;
+    long long value = 0;
+    try {
+        value = std::stoll(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used == 0 || used != text.size() || value < 0)
+        usage(what + " must be a whole number, not \"" + text + "\"");
+    return value;
+}
+
+Options parse(int argc, char** argv)
+{
+    Options options;
+    std::map<std::string, std::string> given;
+    for (int i = 1; i < argc; i += 2) {
+        const std::string key = argv[i];
+        if (key.rfind("--", 0) != 0 || i + 1 >= argc)
+            usage("every option takes one value: " + key);
+        given[key.substr(2)] = argv[i + 1];
+    }
+    for (const auto& [key, value] : given) {
+        if (key == "data")
+            options.data = value;
+        else if (key == "out")
+            options.out = value;
+        else if (key == "count")
+            options.count = static_cast<int>(std::min(wholeNumber(value, "--count"), 99LL));
+        else if (key == "seed")
+            options.seed = static_cast<std::uint64_t>(wholeNumber(value, "--seed"));
+        else if (key == "title")
+            options.title = value;
+        else if (key == "description")
+            options.description = value;
+        else if (key == "instructions")
+            options.instructions = value;
+        else if (key == "categories") {
+            options.categories.clear();
+            std::stringstream list(value);
+            for (std::string code; std::getline(list, code, ',');)
+                options.categories.push_back(static_cast<int>(wholeNumber(code, "a category code")));
+        } else
+            usage("unknown option --" + key);
+    }
+    if (options.data.empty() || options.out.empty())
+        usage("--data and --out are needed");
+    if (options.count < 1)
+        usage("--count must be 1 to 99");
+    return options;
+}
+
+int run(const Options& options)
+{
+    ScratchFolder scratch(options.seed);
+    for (const char* name : { "MXDBASE.FIL", TabletIndexFileName, FluidIndexFileName, CategoryFileName })
+        fs::copy_file(options.data / name, scratch.path() / name);
+
+    AppState state(std::make_unique<SeededRandom>(options.seed), scratch.path());
+    if (const auto problem = loadStartupFiles(state)) {
+        std::cerr << "sample_exam_maker: " << problem->message << "\n";
+        return 1;
+    }
+    const fs::path out = fs::absolute(options.out);
+    ToolPrompts prompts({}, toCp1252(out.string()));
+    QuietView view;
+    ExamModel model(state, prompts, view);
+
+    // The category boxes as the teacher ticks them; a code the model does not know stays unticked.
+    constexpr int MostBoxes = 16;
+    for (const int code : options.categories)
+        model.setCategoryTicked(code - 1, true);
+    for (int box = 0; box < MostBoxes; ++box) {
+        bool wanted = false;
+        for (const int code : options.categories)
+            wanted = wanted || code - 1 == box;
+        if (!wanted)
+            model.setCategoryTicked(box, false);
+    }
+    for (const int code : options.categories)
+        if (!model.categoryTicked(code - 1)) {
+            std::cerr << "sample_exam_maker: the test builder has no category " << code << "\n";
+            return 2;
+        }
+    model.setSelectedCategories(std::vector<bool>(static_cast<std::size_t>(state.categories.CategoryCount), true));
+
+    model.createQuestions(formatInt(options.count));
+    model.acceptDescription(toCp1252(options.title), toCp1252(options.description), toCp1252(options.instructions), 0);
+    model.puttitle();
+    model.saveAs();
+    model.closeTest();
+    for (const std::string& text : prompts.messages)
+        std::cerr << "sample_exam_maker: " << text << "\n";
+    if (!prompts.messages.empty() || model.QuestionCount() != options.count)
+        return 1;
+    std::cout << "Wrote " << out.string() << " with " << model.QuestionCount() << " questions.\n";
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return run(parse(argc, argv));
+    } catch (const std::exception& error) {
+        std::cerr << "sample_exam_maker: " << error.what() << "\n";
+        return 1;
+    }
+}
