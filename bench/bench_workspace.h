@@ -4,9 +4,9 @@
 // from it, for the benchmarks.
 
 #include "core/foundation/app_state.h"
-#include "core/startup/startup_loader.h"
 #include "core/headless/scripted_prompts.h"
 #include "core/headless/temp_folder.h"
+#include "core/startup/startup_loader.h"
 
 #include <cstdio>
 #include <memory>

@@ -4,10 +4,10 @@
 #include "bench_table.h"
 #include "bench_workspace.h"
 
-#include "gui/common/qt_print.h"
 #include "core/headless/quiet_view.h"
 #include "core/testbuilder/class_versions.h"
 #include "core/testbuilder/exam_model.h"
+#include "gui/common/qt_print.h"
 
 #include <QApplication>
 

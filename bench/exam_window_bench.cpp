@@ -5,10 +5,10 @@
 #include "bench_workspace.h"
 
 #include "core/foundation/app_state.h"
-#include "core/startup/startup_loader.h"
-#include "core/headless/scripted_prompts.h"
 #include "core/headless/quiet_view.h"
+#include "core/headless/scripted_prompts.h"
 #include "core/headless/temp_folder.h"
+#include "core/startup/startup_loader.h"
 #include "core/testbuilder/exam_model.h"
 #include "gui/testbuilder/exam_window.h"
 
@@ -21,8 +21,8 @@
 #include <memory>
 #include <vector>
 
-using tb::headless::ScriptedPrompts;
 using tb::headless::QuietView;
+using tb::headless::ScriptedPrompts;
 using tb::headless::TempFolder;
 
 namespace {

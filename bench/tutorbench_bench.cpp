@@ -4,15 +4,15 @@
 #include "bench_workspace.h"
 
 #include "core/drugdb/drug_file.h"
+#include "core/foundation/app_state.h"
+#include "core/headless/quiet_view.h"
+#include "core/headless/scripted_prompts.h"
+#include "core/headless/temp_folder.h"
 #include "core/questions/drop_rate_question.h"
 #include "core/questions/drug_questions.h"
 #include "core/questions/infusion_questions.h"
 #include "core/questions/metric_question.h"
-#include "core/foundation/app_state.h"
 #include "core/startup/startup_loader.h"
-#include "core/headless/scripted_prompts.h"
-#include "core/headless/quiet_view.h"
-#include "core/headless/temp_folder.h"
 #include "core/testbuilder/exam_model.h"
 
 #include <cstdio>
@@ -24,8 +24,8 @@
 #include <vector>
 
 namespace fs = std::filesystem;
-using tb::headless::ScriptedPrompts;
 using tb::headless::QuietView;
+using tb::headless::ScriptedPrompts;
 using tb::headless::TempFolder;
 
 namespace {

@@ -3,9 +3,9 @@
 // and the rewritten file must read back to the same categories.
 
 #include "core/drugdb/drug_file.h"
-#include "fuzz_support.h"
 #include "core/foundation/file_error.h"
 #include "core/startup/startup_loader.h"
+#include "fuzz_support.h"
 
 #include <cstdlib>
 

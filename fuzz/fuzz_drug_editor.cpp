@@ -6,10 +6,10 @@
 // the data file is then left as it was or as the editor's commands made it, never half.
 
 #include "core/drugdb/drug_editor.h"
-#include "fuzz_support.h"
 #include "core/foundation/file_error.h"
-#include "core/startup/startup_loader.h"
 #include "core/headless/scripted_prompts.h"
+#include "core/startup/startup_loader.h"
+#include "fuzz_support.h"
 
 #include <cstdio>
 #include <cstdlib>

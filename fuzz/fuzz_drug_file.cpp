@@ -3,10 +3,10 @@
 // index rebuild, the delete and both dosage generators.
 
 #include "core/drugdb/drug_file.h"
-#include "fuzz_generator_checks.h"
-#include "fuzz_support.h"
 #include "core/foundation/file_error.h"
 #include "core/startup/startup_loader.h"
+#include "fuzz_generator_checks.h"
+#include "fuzz_support.h"
 
 #include <cstdlib>
 #include <set>

@@ -3,10 +3,10 @@
 // leaves a command, the position stays within the test, the file opened is changed
 // only by the commands that write it, and what is saved reopens as the same test.
 
-#include "fuzz_support.h"
-#include "core/headless/scripted_prompts.h"
 #include "core/headless/quiet_view.h"
+#include "core/headless/scripted_prompts.h"
 #include "core/testbuilder/exam_model.h"
+#include "fuzz_support.h"
 
 #include <cstdio>
 #include <cstdlib>

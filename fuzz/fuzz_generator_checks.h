@@ -3,10 +3,10 @@
 // What every tablet or fluid generator result must satisfy, whatever the files held:
 // a question with a usable answer, or a reason that names the record.
 
-#include "core/questions/drug_questions.h"
 #include "core/foundation/number_format.h"
-#include "core/headless/scripted_prompts.h"
 #include "core/headless/quiet_view.h"
+#include "core/headless/scripted_prompts.h"
+#include "core/questions/drug_questions.h"
 #include "core/testbuilder/exam_model.h"
 
 #include <cmath>

@@ -2,12 +2,12 @@
 // start-up either reports the file or loads it, and question generation from the loaded
 // index either makes a question or names the drug it could not use.
 
+#include "core/foundation/file_error.h"
+#include "core/headless/quiet_view.h"
+#include "core/headless/scripted_prompts.h"
+#include "core/startup/startup_loader.h"
 #include "fuzz_generator_checks.h"
 #include "fuzz_support.h"
-#include "core/foundation/file_error.h"
-#include "core/startup/startup_loader.h"
-#include "core/headless/scripted_prompts.h"
-#include "core/headless/quiet_view.h"
 
 #include <cstdlib>
 

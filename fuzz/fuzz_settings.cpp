@@ -1,9 +1,9 @@
 // MX.INI: the settings record read at start-up and written back by the settings window.
 // Any file content must load, store back and keep every byte it does not own.
 
-#include "fuzz_support.h"
 #include "core/foundation/file_error.h"
 #include "core/foundation/settings.h"
+#include "fuzz_support.h"
 
 #include <cstdlib>
 

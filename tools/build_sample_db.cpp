@@ -5,10 +5,10 @@
 // Usage: build_sample_db <source text> <output folder>
 
 #include "core/drugdb/drug_file.h"
-#include "core/questions/drug_questions.h"
 #include "core/foundation/file_error.h"
 #include "core/foundation/number_format.h"
 #include "core/foundation/record_file.h"
+#include "core/questions/drug_questions.h"
 #include "core/startup/startup_loader.h"
 
 #include <charconv>

@@ -5,10 +5,10 @@
 // Usage: exam_exporter <test.dsq> <output base>
 // sample_exam_maker makes a test to export.
 
+#include "core/export/platform_export.h"
 #include "core/foundation/cp1252.h"
 #include "core/foundation/file_error.h"
 #include "core/foundation/record_file.h"
-#include "core/export/platform_export.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -4,10 +4,10 @@
 // Usage: exam_pdf_writer <test.dsq> <out.pdf> [--numbering 0..5] [--without title,description,
 //                        instructions,key,solutions] [--paper a4|letter]
 
-#include "gui/common/qt_print.h"
 #include "core/foundation/cp1252.h"
 #include "core/headless/quiet_view.h"
 #include "core/testbuilder/exam_model.h"
+#include "gui/common/qt_print.h"
 #include "tool_support.h"
 
 #include <QApplication>

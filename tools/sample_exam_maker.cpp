@@ -8,8 +8,8 @@
 
 #include "core/foundation/cp1252.h"
 #include "core/foundation/number_format.h"
-#include "core/startup/startup_loader.h"
 #include "core/headless/quiet_view.h"
+#include "core/startup/startup_loader.h"
 #include "core/testbuilder/exam_model.h"
 #include "tool_support.h"
 

@@ -2,8 +2,8 @@
 // with the sample drug database, and starts the program in it. The program itself works in
 // its current folder and takes no arguments; the choice of folder lives here alone.
 
-#include "core/launcher/data_folder.h"
 #include "core/foundation/file_error.h"
+#include "core/launcher/data_folder.h"
 
 #include <QApplication>
 #include <QDir>

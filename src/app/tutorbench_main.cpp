@@ -1,10 +1,10 @@
-#include "gui/common/qt_prompts.h"
-#include "gui/start/start_window.h"
-#include "gui/common/tool_icons.h"
 #include "core/foundation/app_state.h"
 #include "core/foundation/cp1252.h"
 #include "core/foundation/folder_lock.h"
 #include "core/startup/startup_loader.h"
+#include "gui/common/qt_prompts.h"
+#include "gui/common/tool_icons.h"
+#include "gui/start/start_window.h"
 
 #include <QApplication>
 #include <QMessageBox>

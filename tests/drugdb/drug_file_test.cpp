@@ -1,8 +1,8 @@
 #include "core/drugdb/drug_file.h"
 
 #include "core/foundation/file_error.h"
-#include "core/startup/startup_loader.h"
 #include "core/headless/temp_folder.h"
+#include "core/startup/startup_loader.h"
 
 #include <gtest/gtest.h>
 

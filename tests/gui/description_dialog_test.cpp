@@ -1,9 +1,9 @@
 #include "core/foundation/app_state.h"
-#include "core/headless/scripted_prompts.h"
 #include "core/headless/quiet_view.h"
+#include "core/headless/scripted_prompts.h"
 #include "core/headless/temp_folder.h"
-#include "gui/testbuilder/description_dialog.h"
 #include "core/testbuilder/exam_model.h"
+#include "gui/testbuilder/description_dialog.h"
 
 #include <QtTest>
 #include <QtWidgets>

@@ -1,7 +1,7 @@
 #include "core/foundation/app_state.h"
-#include "core/startup/startup_loader.h"
 #include "core/headless/scripted_prompts.h"
 #include "core/headless/temp_folder.h"
+#include "core/startup/startup_loader.h"
 #include "core/testbuilder/exam_model.h"
 #include "gui/testbuilder/exam_window.h"
 

@@ -1,11 +1,11 @@
-#include "gui/common/qt_print.h"
 #include "core/foundation/app_state.h"
 #include "core/foundation/cp1252.h"
-#include "core/startup/startup_loader.h"
-#include "core/headless/scripted_prompts.h"
 #include "core/headless/quiet_view.h"
+#include "core/headless/scripted_prompts.h"
 #include "core/headless/temp_folder.h"
+#include "core/startup/startup_loader.h"
 #include "core/testbuilder/exam_model.h"
+#include "gui/common/qt_print.h"
 
 #include <QtTest>
 #include <QtWidgets>

@@ -1,7 +1,7 @@
 #include "core/foundation/app_state.h"
 #include "core/foundation/settings.h"
-#include "gui/settings/settings_window.h"
 #include "core/headless/temp_folder.h"
+#include "gui/settings/settings_window.h"
 
 #include <QtTest>
 #include <QtWidgets>

@@ -1,11 +1,11 @@
 // The two tool windows on a 1024 x 768 screen (CTest gives this program such a screen):
 // every named control lies wholly on the screen, inside its window, and keeps the room its
 // caption needs.
-#include "gui/drugdb/drug_database_window.h"
 #include "core/foundation/app_state.h"
-#include "core/startup/startup_loader.h"
 #include "core/headless/scripted_prompts.h"
 #include "core/headless/temp_folder.h"
+#include "core/startup/startup_loader.h"
+#include "gui/drugdb/drug_database_window.h"
 #include "gui/testbuilder/exam_window.h"
 
 #include <QtTest>

@@ -1,9 +1,9 @@
-#include "gui/common/centreform.h"
-#include "gui/start/start_window.h"
 #include "core/foundation/app_state.h"
-#include "core/startup/startup_loader.h"
 #include "core/headless/scripted_prompts.h"
 #include "core/headless/temp_folder.h"
+#include "core/startup/startup_loader.h"
+#include "gui/common/centreform.h"
+#include "gui/start/start_window.h"
 
 #include <QtTest>
 #include <QtWidgets>

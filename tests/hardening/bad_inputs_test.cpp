@@ -1,8 +1,8 @@
 // Bad input for the reader of test files and their names, and what the fuzz
 // targets found: named and left alone, or read as far as it makes sense.
 
-#include "hardening_support.h"
 #include "core/foundation/number_format.h"
+#include "hardening_support.h"
 
 namespace tb::testing {
 

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "core/drugdb/drug_file.h"
-#include "core/startup/startup_loader.h"
-#include "core/headless/scripted_prompts.h"
 #include "core/headless/quiet_view.h"
+#include "core/headless/scripted_prompts.h"
 #include "core/headless/temp_folder.h"
+#include "core/startup/startup_loader.h"
 #include "core/testbuilder/exam_model.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 // part way; a folder the program may not write. Each file is left old or new, never half; a
 // failure names the file; and the operation run again in what was left finishes exactly.
 
-#include "hardening_support.h"
 #include "core/foundation/settings.h"
+#include "hardening_support.h"
 
 #include <csignal>
 #include <optional>

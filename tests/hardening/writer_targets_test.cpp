@@ -2,8 +2,8 @@
 // export, class versions) refuses the program's own files, the test being edited and a test
 // another copy holds, in any spelling, before it asks whether to replace anything.
 
-#include "hardening_support.h"
 #include "core/testbuilder/class_versions.h"
+#include "hardening_support.h"
 #include "testbuilder/model_fixture.h"
 
 #include <unistd.h>

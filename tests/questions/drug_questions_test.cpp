@@ -1,8 +1,8 @@
 #include "core/questions/drug_questions.h"
 
 #include "core/drugdb/drug_file.h"
-#include "core/startup/startup_loader.h"
 #include "core/headless/temp_folder.h"
+#include "core/startup/startup_loader.h"
 
 #include <gtest/gtest.h>
 

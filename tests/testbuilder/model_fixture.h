@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/startup/startup_loader.h"
 #include "core/headless/scripted_prompts.h"
 #include "core/headless/temp_folder.h"
+#include "core/startup/startup_loader.h"
 #include "core/testbuilder/exam_model.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 #include "core/drugdb/drug_editor.h"
 
+#include "core/drugdb/index_files.h"
 #include "core/foundation/app_state.h"
 #include "core/foundation/file_error.h"
 #include "core/foundation/number_format.h"
 #include "core/foundation/prompts.h"
-#include "core/drugdb/index_files.h"
 
 #include <algorithm>
 #include <exception>

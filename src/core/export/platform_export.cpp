@@ -1,8 +1,8 @@
 #include "core/export/platform_export.h"
 
+#include "core/export/platform_xml.h"
 #include "core/foundation/cp1252.h"
 #include "core/foundation/number_format.h"
-#include "core/export/platform_xml.h"
 
 #include <array>
 #include <charconv>

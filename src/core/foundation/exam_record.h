@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/foundation/generated_question.h"
 #include "core/foundation/app_state.h"
 #include "core/foundation/field_codec.h"
+#include "core/foundation/generated_question.h"
 
 #include <cstddef>
 #include <string>

@@ -1,9 +1,9 @@
 #include "core/launcher/data_folder.h"
 
 #include "core/drugdb/drug_file.h"
+#include "core/drugdb/index_files.h"
 #include "core/foundation/file_error.h"
 #include "core/foundation/record_file.h"
-#include "core/drugdb/index_files.h"
 
 #include <array>
 #include <fstream>

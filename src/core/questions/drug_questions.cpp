@@ -1,9 +1,9 @@
 #include "core/questions/drug_questions.h"
 
 #include "core/drugdb/drug_file.h"
-#include "core/questions/metric_question.h"
 #include "core/foundation/file_error.h"
 #include "core/foundation/number_format.h"
+#include "core/questions/metric_question.h"
 
 #include <algorithm>
 #include <climits>

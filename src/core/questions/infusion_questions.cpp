@@ -1,8 +1,8 @@
 #include "core/questions/infusion_questions.h"
 
-#include "core/questions/drop_rate_question.h"
 #include "core/foundation/number_format.h"
 #include "core/foundation/unit_tables.h"
+#include "core/questions/drop_rate_question.h"
 
 #include <cmath>
 #include <optional>

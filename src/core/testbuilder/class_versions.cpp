@@ -1,10 +1,10 @@
 #include "core/testbuilder/class_versions.h"
 
+#include "core/export/platform_export.h"
 #include "core/foundation/cp1252.h"
 #include "core/foundation/number_format.h"
 #include "core/foundation/record_file.h"
 #include "core/testbuilder/exam_model.h"
-#include "core/export/platform_export.h"
 
 #include <algorithm>
 #include <array>

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "core/export/print_layout.h"
 #include "core/foundation/app_state.h"
 #include "core/foundation/prompts.h"
-#include "core/export/print_layout.h"
 
 #include <cstdint>
 #include <optional>

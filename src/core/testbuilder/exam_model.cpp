@@ -1,13 +1,13 @@
 #include "core/testbuilder/exam_model.h"
 
-#include "core/questions/drop_rate_question.h"
-#include "core/questions/drug_questions.h"
-#include "core/questions/infusion_questions.h"
-#include "core/questions/metric_question.h"
 #include "core/foundation/cp1252.h"
 #include "core/foundation/number_format.h"
 #include "core/foundation/record_file.h"
 #include "core/foundation/unit_tables.h"
+#include "core/questions/drop_rate_question.h"
+#include "core/questions/drug_questions.h"
+#include "core/questions/infusion_questions.h"
+#include "core/questions/metric_question.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "core/foundation/generated_question.h"
+#include "core/export/print_layout.h"
 #include "core/foundation/app_state.h"
+#include "core/foundation/exam_record.h"
 #include "core/foundation/folder_lock.h"
+#include "core/foundation/generated_question.h"
 #include "core/foundation/prompts.h"
 #include "core/foundation/record_file.h"
-#include "core/foundation/exam_record.h"
-#include "core/export/print_layout.h"
 #include "core/testbuilder/target_file.h"
 
 #include <array>

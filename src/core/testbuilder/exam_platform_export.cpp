@@ -1,8 +1,8 @@
 #include "core/testbuilder/exam_model.h"
 
+#include "core/export/platform_export.h"
 #include "core/foundation/cp1252.h"
 #include "core/foundation/number_format.h"
-#include "core/export/platform_export.h"
 
 #include <system_error>
 

@@ -3,10 +3,10 @@
 #include "core/drugdb/drug_file.h"
 #include "core/drugdb/index_files.h"
 #include "core/foundation/cp1252.h"
+#include "core/foundation/exam_record.h"
 #include "core/foundation/field_codec.h"
 #include "core/foundation/record_file.h"
 #include "core/foundation/settings.h"
-#include "core/foundation/exam_record.h"
 
 #include <array>
 #include <system_error>

@@ -1,5 +1,5 @@
-#include "core/testbuilder/exam_model.h"
 #include "core/export/print_layout.h"
+#include "core/testbuilder/exam_model.h"
 
 #include "core/foundation/number_format.h"
 #include "core/foundation/record_file.h"

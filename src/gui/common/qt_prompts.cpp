@@ -2,8 +2,8 @@
 
 #include "gui/common/program_text.h"
 
-#include "gui/common/save_dialog.h"
 #include "core/foundation/cp1252.h"
+#include "gui/common/save_dialog.h"
 
 #include <QApplication>
 #include <QClipboard>

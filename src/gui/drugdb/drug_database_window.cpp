@@ -2,10 +2,10 @@
 
 #include "gui/common/program_text.h"
 
-#include "gui/common/centreform.h"
 #include "core/foundation/app_state.h"
 #include "core/foundation/cp1252.h"
 #include "core/foundation/prompts.h"
+#include "gui/common/centreform.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

@@ -1,8 +1,8 @@
 #include "gui/settings/settings_window.h"
 
-#include "gui/common/centreform.h"
 #include "core/foundation/app_state.h"
 #include "core/foundation/settings.h"
+#include "gui/common/centreform.h"
 
 #include <QCheckBox>
 #include <QFrame>

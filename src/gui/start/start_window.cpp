@@ -1,11 +1,11 @@
 #include "gui/start/start_window.h"
 
-#include "gui/drugdb/drug_database_window.h"
-#include "gui/common/centreform.h"
-#include "gui/common/tool_icons.h"
 #include "core/foundation/app_state.h"
 #include "core/foundation/cp1252.h"
 #include "core/foundation/prompts.h"
+#include "gui/common/centreform.h"
+#include "gui/common/tool_icons.h"
+#include "gui/drugdb/drug_database_window.h"
 #include "gui/testbuilder/exam_window.h"
 
 #include <QCloseEvent>

@@ -1,8 +1,8 @@
 #include "gui/testbuilder/class_versions_dialog.h"
 
-#include "gui/common/qt_print.h"
 #include "core/foundation/cp1252.h"
 #include "core/testbuilder/exam_model.h"
+#include "gui/common/qt_print.h"
 
 #include <QCheckBox>
 #include <QFormLayout>

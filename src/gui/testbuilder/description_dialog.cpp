@@ -2,9 +2,9 @@
 
 #include "gui/common/program_text.h"
 
-#include "gui/common/centreform.h"
 #include "core/foundation/cp1252.h"
 #include "core/testbuilder/exam_model.h"
+#include "gui/common/centreform.h"
 
 #include <QApplication>
 #include <QCheckBox>

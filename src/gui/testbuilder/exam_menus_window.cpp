@@ -1,7 +1,7 @@
 #include "gui/testbuilder/exam_menus_window.h"
 
-#include "gui/common/program_text.h"
 #include "core/testbuilder/exam_model.h"
+#include "gui/common/program_text.h"
 
 #include <QAction>
 #include <QMenu>

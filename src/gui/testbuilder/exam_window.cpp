@@ -1,17 +1,17 @@
 #include "gui/testbuilder/exam_window.h"
 
+#include "core/foundation/app_state.h"
+#include "core/foundation/prompts.h"
+#include "core/testbuilder/exam_model.h"
 #include "gui/common/centreform.h"
 #include "gui/common/program_text.h"
 #include "gui/common/qt_print.h"
 #include "gui/common/text_field.h"
-#include "core/foundation/app_state.h"
-#include "core/foundation/prompts.h"
 #include "gui/settings/settings_window.h"
 #include "gui/testbuilder/class_versions_dialog.h"
 #include "gui/testbuilder/description_dialog.h"
 #include "gui/testbuilder/exam_form_window.h"
 #include "gui/testbuilder/exam_menus_window.h"
-#include "core/testbuilder/exam_model.h"
 
 #include <QAction>
 #include <QCheckBox>
