@@ -24,6 +24,7 @@ void BM_ClassVersions30x20(benchmark::State& st)
     tb::QtDocumentPrinter printer(nullptr);
     tb::VersionRequest request;
     request.base = "class";
+    request.parallel = false; // 20 new questions of the count box in each version
     request.versions = 30;
     for (auto _ : st) {
         w.state->saveanswer = true; // the files of the last round are replaced without asking again

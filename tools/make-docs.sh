@@ -1,6 +1,7 @@
 #!/bin/sh
 # Remakes the sample files of docs/ with the program's own code: the sample tests, their PDF and
-# page pictures, and their learning-platform exports. Run from the repository after a build.
+# page pictures, their learning-platform exports, and a class-version set of a ten-question test.
+# Run from the repository after a build.
 set -e
 BUILD=${1:-build}
 T="$BUILD/tools"
@@ -12,6 +13,11 @@ T="$BUILD/tools"
     --title "Infusion Rates and Times: Practice" \
     --description "Forty questions on infusion pump rates in ml/hr and infusion times in minutes." \
     --instructions "Give pump rates in whole ml/hr and infusion times in whole minutes."
+"$T/sample_exam_maker" --data "$BUILD/sample" --out docs/sample-week.dsq --count 10 --seed 5 --categories 1,2,3,4,5,6 \
+    --title "Week 5: Dosage Calculations" \
+    --description "Ten questions, one set of parallel forms for the class." \
+    --instructions "Work each question on paper and write your answer on its answer line. Show your working."
+"$T/class_versions_maker" --data "$BUILD/sample" --test docs/sample-week.dsq --versions 3 --seed 5
 QT_QPA_PLATFORM=offscreen "$T/exam_pdf_writer" docs/sample-test.dsq docs/sample-test.pdf
 "$T/exam_exporter" docs/sample-test.dsq docs/sample-test
 solutions=$(pdftotext docs/sample-test.pdf - | awk 'BEGIN{RS="\f"} /Solutions:/{print NR; exit}')

@@ -6,6 +6,22 @@
 
 #include <memory>
 
+namespace {
+
+tb::VersionChoices choicesOf(std::vector<int> parallel)
+{
+    tb::VersionChoices choices;
+    choices.name = "week5";
+    choices.folder = "week5 versions";
+    choices.parallel = std::move(parallel);
+    choices.newCount = 5;
+    choices.newCategories = { 1, 2 };
+    choices.drugCategories = choices.drugCategoriesSelected = 4;
+    return choices;
+}
+
+} // namespace
+
 class ClassVersionsDialogTest : public QObject {
     Q_OBJECT
 
@@ -13,7 +29,33 @@ private slots:
     void init()
     {
         prompts = std::make_unique<tb::headless::ScriptedPrompts>();
-        dialog = std::make_unique<tb::ClassVersionsDialog>(*prompts, "Ward 7");
+        dialog = std::make_unique<tb::ClassVersionsDialog>(*prompts, choicesOf({ 2, 0, 5 }));
+    }
+
+    // Parallel forms are proposed, with the categories they use; the set goes into its folder.
+    void parallelFormsOfTheTestAreProposed()
+    {
+        QCOMPARE(find<QRadioButton>("optform_0")->text(), QStringLiteral("P&arallel forms of this test (3 questions)"));
+        QVERIFY(find<QRadioButton>("optform_0")->isChecked());
+        QCOMPARE(find<QLabel>("lblparallel")->text(),
+            QStringLiteral(
+                "3 questions: 1 Tablet Dosages, 1 Infusion Pump Rates; 1 written by hand, copied as it is."));
+        QCOMPARE(find<QLabel>("lblnew")->text(),
+            QStringLiteral("5 questions of Metric Conversions, Tablet Dosages. Change them in the test window's count "
+                           "box and category boxes."));
+        find<QPushButton>("cmdok")->click();
+        const tb::VersionRequest request = dialog->request();
+        QVERIFY(request.parallel);
+        QCOMPARE(request.folder, std::string("week5 versions"));
+        QCOMPARE(request.base, std::string("week5"));
+    }
+
+    void aTestWrittenByHandOffersNewQuestionsOnly()
+    {
+        dialog = std::make_unique<tb::ClassVersionsDialog>(*prompts, choicesOf({ 0, 0 }));
+        QVERIFY(!find<QRadioButton>("optform_0")->isEnabled());
+        QVERIFY(find<QRadioButton>("optform_1")->isChecked());
+        QVERIFY(!dialog->request().parallel);
     }
 
     void aCodeMakesOneVersionAndTheNumberIsNotAsked()

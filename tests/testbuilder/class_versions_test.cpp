@@ -40,7 +40,127 @@ TEST(VersionDescriptionTest, CarriesTheCodeWhenItFits)
     EXPECT_EQ(versionDescription(tooLong, { "K7F3", 2 }), tooLong);
 }
 
+// ---- the category of a stored question ----
+
+struct CategoryRow {
+    const char* name;
+    const char* text;
+    int category;
+};
+
+class QuestionCategoryTest : public ::testing::TestWithParam<CategoryRow> { };
+
+TEST_P(QuestionCategoryTest, ReadsTheGeneratorsWording)
+{
+    EXPECT_EQ(questionCategory(GetParam().text), GetParam().category);
+}
+
+INSTANTIATE_TEST_SUITE_P(Wordings, QuestionCategoryTest,
+    ::testing::Values(CategoryRow { "Metric", "\r\nConvert 12345 milligrams to grams.", 1 },
+        CategoryRow { "MetricSymbolsMicro", "\r\nConvert 0.5 mgs to \xB5gs.", 1 },
+        CategoryRow { "Tablet",
+            "\r\nA client is ordered 500 mg's of Paracetamol. 250 mg tablets are available.\r\n"
+            "How many tablets will you give?",
+            2 },
+        CategoryRow { "Capsule",
+            "\r\nA client is ordered 1 gram of Amoxycillin. 500 milligram capsules are available.\r\n"
+            "How many capsules will you give?",
+            2 },
+        CategoryRow { "Fluid",
+            "\r\nA client is ordered 250 mg's of Amoxycillin orally. 125 mg's in 5 ml's of suspension is "
+            "available.\r\nHow many ml's will you administer?",
+            3 },
+        CategoryRow { "DropRateCharted",
+            "\r\n1 litre of Normal Saline is charted over 8 hours. The drop factor is 20. Calculate the number of "
+            "drops per minute.",
+            4 },
+        CategoryRow { "DropRateOrdered",
+            "Ordered: 500 mls of Dextrose 5% in water over 4 hours using a giving set which delivers 60 drops/ml. "
+            "Calculate the rate in drops/minute.",
+            4 },
+        CategoryRow { "DropRateDrip",
+            "Calculate the drip rate for 1.5 litres of IV Fluids to be given over 12 hours via a giving set which "
+            "delivers 15 drops/ml.",
+            4 },
+        CategoryRow { "DropRateRequired",
+            "You are required to administer 1 litre of Normal Saline over 6 hours. The drop factor is 20. How many "
+            "drops per minute are required to start the flow off at the correct rate?",
+            4 },
+        CategoryRow { "DropRateRunning",
+            "1 litre of Normal Saline is charted over 8 hours. The drop factor is 20. The IV has been running for 3 "
+            "hours. 600 mls remain. How many drops per minute are needed so that the IV finishes in the required "
+            "time?",
+            4 },
+        CategoryRow { "PumpVolumetric",
+            "\r\n1 litre of Normal Saline is to be given over 8 hours by volumetric pump. At what rate in ml/hr "
+            "should the pump be set?",
+            5 },
+        CategoryRow { "PumpOrdered",
+            "Ordered: 250 mls of IV Fluids over 30 minutes via an infusion pump. Calculate the pump rate in ml/hr.",
+            5 },
+        CategoryRow { "PumpRunning",
+            "1 litre of Normal Saline is charted over 8 hours. The pump has been running for 2 hours and 30 "
+            "minutes. 650 mls remain. At what rate in ml/hr should the pump now be set so that the infusion "
+            "finishes in the required time?",
+            5 },
+        CategoryRow { "TimeAtPumpRate",
+            "1 litre of IV Fluids is running through a volumetric pump at 125 ml/hr. How many minutes will the "
+            "infusion take?",
+            6 },
+        CategoryRow { "TimeAtDropRate",
+            "500 mls of Normal Saline is running at 25 drops per minute through a giving set which delivers 20 "
+            "drops/ml. How many minutes will the infusion take?",
+            6 },
+        // Letter case and the spread of blanks and line breaks do not matter.
+        CategoryRow { "Reflowed", "  CONVERT 12345 milligrams\r\n\r\n to  grams.  ", 1 },
+        // Questions a teacher writes, even in the generators' words, stay as written.
+        CategoryRow { "Blank", "", 0 }, CategoryRow { "PhraseOnly", "How many tablets will you give?", 0 },
+        CategoryRow { "ExtraSentence", "Convert 5 grams to milligrams. Show your working.", 0 },
+        CategoryRow { "OwnWording", "A client needs 2 tablets. How many ml's of water?", 0 }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct NameRow {
+    const char* name;
+    const char* file;
+    const char* title;
+    const char* proposed;
+};
+
+class ProposedNameTest : public ::testing::TestWithParam<NameRow> { };
+
+TEST_P(ProposedNameTest, ComesFromTheTestsFileName)
+{
+    EXPECT_EQ(proposedVersionName(GetParam().file, GetParam().title), GetParam().proposed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, ProposedNameTest,
+    ::testing::Values(NameRow { "TitleWithColon", "week5.dsq", "Week 5: Drugs", "week5" },
+        NameRow { "PathAndCase", "/school/tests/Week5.DSQ", "", "Week5" },
+        NameRow { "UnsavedByTitle", "test.tmp", "Ward 7", "Ward 7" },
+        NameRow { "UnsavedColon", "test.tmp", "Week 5: Drugs", "versions" },
+        NameRow { "UnsavedUntitled", "test.tmp", "untitled", "versions" }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ParallelSummaryTest, CountsTheCategoriesAndTheCopies)
+{
+    EXPECT_EQ(parallelSummary({ 1, 2, 0, 2, 5 }),
+        "5 questions: 1 Metric Conversions, 2 Tablet Dosages, 1 Infusion Pump Rates; 1 written by hand, copied as "
+        "it is.");
+}
+
 // ---- making versions ----
+
+VersionRequest requestOf(
+    const std::string& base, bool parallel, int versions, std::optional<VersionCode> only = {}, std::string folder = {})
+{
+    VersionRequest request;
+    request.base = base;
+    request.folder = std::move(folder);
+    request.parallel = parallel;
+    request.versions = versions;
+    request.only = only;
+    return request;
+}
 
 class ClassVersionsTest : public ModelFixture {
 protected:
@@ -53,7 +173,7 @@ protected:
     VersionsOutcome make(const std::string& base, int versions, std::optional<VersionCode> only = std::nullopt,
         FaultHook* hook = nullptr)
     {
-        const VersionRequest request { .base = base, .versions = versions, .only = only };
+        const VersionRequest request = requestOf(base, false, versions, only);
         return makeClassVersions(*model, *state, prompts, &printer, "5", request, hook);
     }
 
@@ -129,6 +249,134 @@ TEST_F(ClassVersionsTest, CancellingKeepsWholeFilesOnlyAndSaysSo)
         "Making the versions was cancelled after 2 versions of 5. The test files made in full were kept: "
         "ward-01.dsq to ward-02.dsq. Not written: ward.pdf, ward.xml.");
     EXPECT_EQ(prompts.progressSteps.back(), (std::pair<int, int> { 7, 7 }));
+}
+
+// Every generator's every form is recognised as its own category: 40 draws of each.
+TEST_F(ClassVersionsTest, EveryGeneratedQuestionIsKnownByItsCategory)
+{
+    for (int category = 1; category <= CategoryBoxCount; ++category)
+        for (int draw = 1; draw <= 40; ++draw) {
+            QuestionRecord record;
+            ASSERT_TRUE(model->draftQuestion(category, record));
+            ASSERT_EQ(questionCategory(record.questionText), category) << record.questionText;
+        }
+}
+
+// A test of known categories at known places, with a question written by hand at place 3.
+class ParallelFormsTest : public ClassVersionsTest {
+protected:
+    void SetUp() override
+    {
+        ClassVersionsTest::SetUp();
+        const auto only = [this](int code) {
+            model->setCategoryTicked(code - 1, true);
+            for (int box = 0; box < CategoryBoxCount; ++box)
+                model->setCategoryTicked(box, box == code - 1);
+        };
+        only(2);
+        model->createQuestions("2");
+        model->forward();
+        type("What is the usual adult dose of paracetamol?", "1 g four times a day", "1");
+        for (const int code : { 5, 1, 3, 6, 4 }) {
+            only(code);
+            model->createQuestions("1");
+        }
+        only(1); // the window's own choices do not steer parallel forms
+        model->setCategoryTicked(0, true);
+        stored = folder.read("test.tmp");
+        ASSERT_EQ(stored.size(), 9 * TestRecordLength);
+    }
+
+    VersionsOutcome makeParallel(const std::string& folderName, int versions, std::optional<VersionCode> only = {})
+    {
+        const VersionRequest request = requestOf("ward", true, versions, only, folderName);
+        return makeClassVersions(*model, *state, prompts, &printer, "1", request);
+    }
+
+    std::string stored;
+};
+
+TEST_F(ParallelFormsTest, EachVersionAsksTheSameCategoriesInTheSamePlaces)
+{
+    ASSERT_EQ(makeParallel("", 3).made, 3);
+    const std::vector<int> expected { 2, 2, 0, 5, 1, 3, 6, 4 };
+    const std::string written = stored.substr(3 * TestRecordLength, TestRecordLength);
+    for (int v = 1; v <= 3; ++v) {
+        const std::string file = versionFile("ward", v);
+        ASSERT_EQ(file.size(), 9 * TestRecordLength);
+        std::vector<int> found;
+        for (std::size_t n = 1; n <= 8; ++n)
+            found.push_back(questionCategory(
+                QuestionRecord::unpack(file.substr(n * TestRecordLength, TestRecordLength)).questionText));
+        EXPECT_EQ(found, expected) << "version " << v;
+        EXPECT_EQ(file.substr(3 * TestRecordLength, TestRecordLength), written); // copied byte for byte
+        EXPECT_NE(file.substr(TestRecordLength, TestRecordLength), stored.substr(TestRecordLength, TestRecordLength));
+    }
+}
+
+TEST_F(ParallelFormsTest, ACodeMakesItsParallelFormAgainByteForByte)
+{
+    const VersionsOutcome set = makeParallel("", 3);
+    ASSERT_EQ(set.made, 3);
+    makeParallel("again", 1, VersionCode { set.setCode, 2 });
+    EXPECT_EQ(folder.read("again/ward-02.dsq"), versionFile("ward", 2));
+}
+
+// A set goes into a folder of its own beside the test, made when missing; the data folder's
+// list keeps the teacher's own tests, and files of other names in the folder stay.
+TEST_F(ParallelFormsTest, ASetGoesIntoAFolderOfItsOwn)
+{
+    folder.write("week5.dsq", stored);
+    model->updatefilelist();
+    const std::vector<std::string> before = model->fileList();
+    ASSERT_EQ(makeParallel("ward versions", 2).made, 2);
+    EXPECT_EQ(folder.read("ward versions/ward-02.dsq").size(), 9 * TestRecordLength);
+    EXPECT_FALSE(folder.read("ward versions/ward.xml").empty());
+    EXPECT_EQ(model->updatefilelist(), before);
+    EXPECT_NE(
+        prompts.messages.back().text.find("Written (in ward versions): ward-01.dsq to ward-02.dsq"), std::string::npos);
+
+    folder.write("ward versions/notes.txt", "mine");
+    prompts.yesNoAnswers.push_back(true);
+    ASSERT_EQ(makeParallel("ward versions", 2).made, 2);
+    EXPECT_EQ(folder.read("ward versions/notes.txt"), "mine");
+
+    // A folder two levels down is not made: its parent is not there.
+    prompts.messages.clear();
+    EXPECT_EQ(makeParallel("no such/ward versions", 2).made, 0);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text.rfind("The versions were not made: there is no folder ", 0), 0u);
+    EXPECT_FALSE(std::filesystem::exists(folder / "no such"));
+}
+
+TEST_F(ClassVersionsTest, ATestOfHandWrittenQuestionsOnlyHasNoParallelForms)
+{
+    typeQuestions(2);
+    const VersionRequest request = requestOf("ward", true, 2);
+    EXPECT_EQ(makeClassVersions(*model, *state, prompts, &printer, "5", request).made, 0);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text,
+        "The versions were not made: no question of this test was made by the question generators, so every "
+        "version would be the same test. Choose new questions instead.");
+    EXPECT_TRUE(made().empty());
+}
+
+// Tablets of one drug category repeat within 12 questions: a version draws alike in its set and
+// alone only when each version starts with an empty repeat history.
+TEST_F(ClassVersionsTest, EveryVersionStartsWithAnEmptyRepeatHistory)
+{
+    tickOnly(2);
+    std::vector<bool> one(static_cast<std::size_t>(state->categories.CategoryCount), false);
+    one.front() = true;
+    model->setSelectedCategories(one);
+    const VersionRequest request = requestOf("ward", false, 6);
+    const VersionsOutcome set = makeClassVersions(*model, *state, prompts, &printer, "12", request);
+    ASSERT_EQ(set.made, 6);
+    for (int v = 2; v <= 6; ++v) {
+        const VersionRequest again = requestOf("again", false, 1, VersionCode { set.setCode, v });
+        makeClassVersions(*model, *state, prompts, &printer, "12", again);
+        EXPECT_EQ(versionFile("again", v), versionFile("ward", v)) << "version " << v;
+    }
 }
 
 /// Fails the rewrite of one file just before its rename, as a full disk would.

@@ -9,7 +9,10 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cmath>
+#include <cstddef>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <system_error>
 
@@ -91,6 +94,92 @@ std::string versionBaseName(std::string_view chosen)
 
 namespace {
 
+// The generators' question frames, with blanks as single spaces and letters in lower case; a
+// "*" stands for what a draw fills in (one character or more).
+struct Frame {
+    int category;
+    std::string_view pattern;
+};
+
+constexpr std::array<Frame, 15> Frames { {
+    { MetricConversions, "convert * *s to *s." },
+    { TabletDosages, "a client is ordered * of *. * *s are available. how many *s will you give?" },
+    { FluidDosages, "a client is ordered * of *. * in * of * is available. how many * will you administer?" },
+    { IVDropRates, "* of * is charted over *. the drop factor is *. calculate the number of drops per minute." },
+    { IVDropRates,
+        "ordered: * of * over * using a giving set which delivers * drops/ml. calculate the rate in "
+        "drops/minute." },
+    { IVDropRates,
+        "calculate the drip rate for * of * to be given over * via a giving set which delivers * drops/ml." },
+    { IVDropRates,
+        "you are required to administer * of * over *. the drop factor is *. how many drops per minute "
+        "are required to start the flow off at the correct rate?" },
+    { IVDropRates,
+        "* of * is charted over *. the drop factor is *. the iv has been running for *. * remain. how "
+        "many drops per minute are needed so that the iv finishes in the required time?" },
+    { InfusionPumpRates,
+        "* of * is to be given over * by volumetric pump. at what rate in ml/hr should the pump be set?" },
+    { InfusionPumpRates, "ordered: * of * over * via an infusion pump. calculate the pump rate in ml/hr." },
+    { InfusionPumpRates,
+        "* of * is charted over *. the pump has been running for *. * remain. at what rate in "
+        "ml/hr should the pump now be set so that the infusion finishes in the required time?" },
+    { InfusionTimes,
+        "* of * is running through a volumetric pump at * ml/hr. how many minutes will the infusion "
+        "take?" },
+    { InfusionTimes,
+        "* of * is running at * drops per minute through a giving set which delivers * drops/ml. how "
+        "many minutes will the infusion take?" },
+    // A drop rate question may be written with the plural "drops per minute" in either form.
+    { IVDropRates,
+        "ordered: * of * over * using a giving set which delivers * drops/ml. calculate the rate in "
+        "drops per minute." },
+    { IVDropRates, "* of * is charted over *. the drop factor is *. calculate the rate in drops/minute." },
+} };
+
+constexpr std::array<std::string_view, CategoryBoxCount> CategoryNames { "Metric Conversions", "Tablet Dosages",
+    "Fluid Dosages", "IV Drop Rates", "Infusion Pump Rates", "Infusion Times" };
+
+// Runs of blanks, tabs, line breaks and no-break spaces become one blank; letters lower case.
+std::string normalised(std::string_view text)
+{
+    std::string out;
+    bool blank = false;
+    for (const char c : text) {
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || static_cast<unsigned char>(c) == 160) {
+            blank = true;
+            continue;
+        }
+        if (blank && !out.empty())
+            out += ' ';
+        blank = false;
+        out += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return out;
+}
+
+// Whether `text` is `pattern` with each "*" filled by one character or more. The last "*" is
+// widened on a mismatch, so the work is at most the product of the two lengths.
+bool fitsFrame(std::string_view text, std::string_view pattern)
+{
+    std::size_t t = 0, p = 0;
+    std::size_t starAt = std::string_view::npos, resumeAt = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            starAt = p++;
+            resumeAt = ++t; // the "*" takes one character at least
+        } else if (p < pattern.size() && pattern[p] == text[t]) {
+            ++p;
+            ++t;
+        } else if (starAt != std::string_view::npos) {
+            p = starAt + 1;
+            t = ++resumeAt;
+        } else {
+            return false;
+        }
+    }
+    return p == pattern.size();
+}
+
 // The program's random source and repeat history, put aside while the versions draw from
 // their own and given back however the making ends.
 class SetAside final {
@@ -115,6 +204,24 @@ private:
     RepeatHistory history_;
 };
 
+// A folder made for a set is taken away again when nothing was written into it.
+class MadeFolder final {
+public:
+    MadeFolder() = default;
+    ~MadeFolder()
+    {
+        std::error_code ec;
+        if (!path_.empty() && fs::is_empty(path_, ec) && !ec)
+            fs::remove(path_, ec);
+    }
+    MadeFolder(const MadeFolder&) = delete;
+    MadeFolder& operator=(const MadeFolder&) = delete;
+    void made(const fs::path& path) { path_ = path; }
+
+private:
+    fs::path path_;
+};
+
 struct Target {
     std::string name; // as the teacher reads it
     fs::path path;
@@ -135,6 +242,72 @@ std::string plural(int n, const char* one, const char* many)
 
 } // namespace
 
+int questionCategory(std::string_view questionText)
+{
+    const std::string text = normalised(questionText);
+    for (const Frame& frame : Frames)
+        if (fitsFrame(text, frame.pattern))
+            return frame.category;
+    return 0;
+}
+
+std::string categoryName(int category)
+{
+    return category >= 1 && category <= CategoryBoxCount
+        ? std::string(CategoryNames[static_cast<std::size_t>(category - 1)])
+        : std::string();
+}
+
+std::string proposedVersionName(std::string_view workingFile, std::string_view title)
+{
+    const std::string file = fromCp1252(std::string(workingFile));
+    std::string name = toCp1252(fs::path(file).filename().string());
+    if (name.size() > 4 && sameNameIgnoringCase(std::string_view(name).substr(name.size() - 4), ".dsq"))
+        name.resize(name.size() - 4);
+    else if (sameNameIgnoringCase(name, NewTestFileName))
+        name = stripBlanks(title); // a test not saved yet is known by its title
+    const bool usable = !stripBlanks(name).empty() && name != "untitled" && name.front() != '.'
+        && name.find_first_of("/\\:?*\"<>|") == std::string::npos
+        && std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 32; });
+    return usable ? stripBlanks(name) : "versions";
+}
+
+std::string parallelSummary(const std::vector<int>& categories)
+{
+    std::array<int, CategoryBoxCount + 1> counts {};
+    for (const int c : categories)
+        ++counts[static_cast<std::size_t>(c >= 1 && c <= CategoryBoxCount ? c : 0)];
+    std::string made;
+    for (int c = 1; c <= CategoryBoxCount; ++c)
+        if (counts[static_cast<std::size_t>(c)] > 0)
+            made += (made.empty() ? "" : ", ") + formatInt(counts[static_cast<std::size_t>(c)]) + " " + categoryName(c);
+    const int copied = counts[0];
+    std::string text = formatInt(static_cast<int>(categories.size()))
+        + (categories.size() == 1 ? " question: " : " questions: ") + (made.empty() ? "none made by category" : made);
+    if (copied > 0)
+        text += "; " + formatInt(copied) + " written by hand, copied as " + (copied == 1 ? "it is" : "they are");
+    return text + ".";
+}
+
+VersionChoices versionChoices(const ExamModel& model, const AppState& state, const std::string& countText)
+{
+    VersionChoices choices;
+    choices.name = proposedVersionName(model.WorkingFile(), model.header().TestTitle);
+    choices.folder = choices.name + " versions";
+    for (const QuestionRecord& record : model.storedQuestions())
+        choices.parallel.push_back(questionCategory(record.questionText));
+    const double wanted = std::trunc(readNumber(countText));
+    choices.newCount = wanted < 1.0 ? 1 : static_cast<int>(std::min<double>(wanted, MaxQuestions));
+    for (int box = 0; box < CategoryBoxCount; ++box)
+        if (model.categoryTicked(box))
+            choices.newCategories.push_back(box + 1);
+    choices.drugCategories = std::clamp(state.categories.CategoryCount, 0, MaxCategories);
+    const std::vector<bool>& selected = model.selectedCategories();
+    choices.drugCategoriesSelected = static_cast<int>(
+        std::min<std::ptrdiff_t>(std::count(selected.begin(), selected.end(), true), choices.drugCategories));
+    return choices;
+}
+
 VersionsOutcome makeClassVersions(ExamModel& model, AppState& state, Prompts& prompts, DocumentPrinter* printer,
     const std::string& countText, const VersionRequest& request, FaultHook* hook)
 {
@@ -147,6 +320,30 @@ VersionsOutcome makeClassVersions(ExamModel& model, AppState& state, Prompts& pr
             prompts.message("The versions were not made: give a base name for their files.", "");
             return outcome;
         }
+        const fs::path testFolder = fs::absolute(model.workingPath()).parent_path();
+        const std::string folderName = stripBlanks(request.folder);
+        if (folderName.find_first_of("?*") != std::string::npos) {
+            prompts.message("The versions were not made: \"" + folderName + "\" is no folder name.", "");
+            return outcome;
+        }
+        const fs::path folder = folderName.empty() ? testFolder : testFolder / fs::path(fromCp1252(folderName));
+        const std::string inFolder = folderName.empty() ? "" : " (in " + folderName + ")";
+
+        // Parallel forms: what each of the test's questions is decides what every version asks there.
+        std::vector<QuestionRecord> source;
+        std::vector<int> positions;
+        if (request.parallel) {
+            source = model.storedQuestions();
+            for (const QuestionRecord& record : source)
+                positions.push_back(questionCategory(record.questionText));
+            if (std::all_of(positions.begin(), positions.end(), [](int c) { return c == 0; })) {
+                prompts.message("The versions were not made: no question of this test was made by the question "
+                                "generators, so every version would be the same test. Choose new questions instead.",
+                    "");
+                return outcome;
+            }
+        }
+
         std::vector<VersionCode> codes;
         if (request.only) {
             codes.push_back(*request.only);
@@ -164,16 +361,16 @@ VersionsOutcome makeClassVersions(ExamModel& model, AppState& state, Prompts& pr
         if (request.testFiles)
             for (const VersionCode& code : codes) {
                 const std::string name = versionFileName(base, code.version);
-                dsq.push_back({ name, model.resolve(name) });
+                dsq.push_back({ name, folder / fs::path(fromCp1252(name)) });
             }
         Target pdf;
         if (request.pdf && printer)
-            pdf = { outputBase + ".pdf", model.resolve(outputBase + ".pdf") };
+            pdf = { outputBase + ".pdf", folder / fs::path(fromCp1252(outputBase + ".pdf")) };
         Target platform;
         if (request.platform) {
             // The export's own rule with its first filter: Moodle XML, ".xml" appended.
             const std::string name = platformTarget(outputBase + ".xml", 1).name;
-            platform = { name, model.resolve(name) };
+            platform = { name, folder / fs::path(fromCp1252(name)) };
         }
         std::vector<const Target*> targets;
         for (const Target& t : dsq)
@@ -187,12 +384,26 @@ VersionsOutcome makeClassVersions(ExamModel& model, AppState& state, Prompts& pr
         }
 
         std::error_code ec;
-        const fs::path folder = targets.front()->path.parent_path();
-        if (!fs::is_directory(folder, ec)) {
-            prompts.message(
-                "The versions were not made: there is no folder " + toCp1252(folder.string()) + " to write them in.",
+        const fs::path within = targets.front()->path.parent_path();
+        const bool folderMissing = !fs::exists(within, ec);
+        if (folderMissing ? !fs::is_directory(within.parent_path(), ec) : !fs::is_directory(within, ec)) {
+            prompts.message("The versions were not made: there is no folder "
+                    + toCp1252((folderMissing ? within.parent_path() : within).string()) + " to write them in.",
                 "");
             return outcome;
+        }
+        // The set's own folder is made when it is missing; files of other names in a folder that
+        // exists are left as they are.
+        MadeFolder madeFolder;
+        if (folderMissing) {
+            fs::create_directory(within, ec);
+            if (ec) {
+                prompts.message("The versions were not made: the folder " + toCp1252(within.string())
+                        + " cannot be created (" + toCp1252(ec.message()) + "). Choose another folder.",
+                    "");
+                return outcome;
+            }
+            madeFolder.made(within);
         }
         // Every file of the set passes the writers' check; the locks are held until the set is
         // written, so that no other copy opens a version half written.
@@ -219,7 +430,7 @@ VersionsOutcome makeClassVersions(ExamModel& model, AppState& state, Prompts& pr
                 return outcome;
         }
 
-        const int count = model.countForNewTest(countText);
+        const int count = request.parallel ? static_cast<int>(source.size()) : model.countForNewTest(countText);
         total = static_cast<int>(codes.size()) + (pdf.name.empty() ? 0 : 1) + (platform.name.empty() ? 0 : 1);
         int done = 0;
         outcome.cancelled = !prompts.progress(done, total);
@@ -237,10 +448,16 @@ VersionsOutcome makeClassVersions(ExamModel& model, AppState& state, Prompts& pr
                 state.random = std::make_unique<SeededRandom>(versionSeed(code));
                 state.repeatHistory = RepeatHistory {};
                 std::vector<QuestionRecord> records;
-                if (!model.draftQuestions(count, records)) {
-                    failed = true;
-                    break;
+                if (request.parallel) {
+                    for (std::size_t n = 0; n < source.size() && !failed; ++n) {
+                        records.push_back(source[n]);
+                        failed = positions[n] != 0 && !model.draftQuestion(positions[n], records.back());
+                    }
+                } else {
+                    failed = !model.draftQuestions(count, records);
                 }
+                if (failed)
+                    break;
                 TestHeader header = model.header();
                 header.TestDescription = versionDescription(header.TestDescription, code);
                 if (!dsq.empty()) {
@@ -280,7 +497,7 @@ VersionsOutcome makeClassVersions(ExamModel& model, AppState& state, Prompts& pr
             prompts.notice((request.only ? "Version " + codes.front().text() + " was made again"
                                          : plural(outcome.made, "version", "versions")
                                        + " of the test were made, set code " + outcome.setCode)
-                    + ".\r\n\r\nWritten: " + list + ".",
+                    + ".\r\n\r\nWritten" + inFolder + ": " + list + ".",
                 "Class Versions");
             return outcome;
         }
@@ -289,8 +506,9 @@ VersionsOutcome makeClassVersions(ExamModel& model, AppState& state, Prompts& pr
         std::string text
             = outcome.cancelled ? "Making the versions was cancelled after " : "The versions stopped after ";
         text += plural(outcome.made, "version", "versions") + " of " + formatInt(static_cast<int>(codes.size())) + ".";
-        text += testFiles.empty() ? " No test file was written."
-                                  : " The test files made in full were kept: " + rangeText(testFiles) + ".";
+        text += testFiles.empty()
+            ? " No test file was written."
+            : " The test files made in full were kept" + inFolder + ": " + rangeText(testFiles) + ".";
         std::string missing;
         for (const Target* t : { &pdf, &platform })
             if (!t->name.empty()

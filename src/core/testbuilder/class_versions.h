@@ -51,9 +51,46 @@ std::string versionDescription(std::string_view description, const VersionCode& 
 /// "<base>-NN.dsq".
 std::string versionFileName(std::string_view base, int version);
 
+/// The category a stored question was made in (1..CategoryBoxCount), recognised from its
+/// generator's fixed wording; 0 for a question written by hand. Letter case and how blanks and
+/// line breaks are spread are not looked at.
+int questionCategory(std::string_view questionText);
+
+/// The caption of a category's box ("Tablet Dosages"); "" for a code without one.
+std::string categoryName(int category);
+
+/// What the class-versions dialog offers and shows before anything is made.
+struct VersionChoices {
+    std::string name; // the proposed file name of the versions (Windows-1252)
+    std::string folder; // the proposed folder, "<name> versions", beside the test
+    std::vector<int> parallel; // the category of each of the test's questions, 0: written by hand
+    int newCount = 1; // new questions: the count box's number, 1..99
+    std::vector<int> newCategories; // new questions: the ticked category boxes' codes
+    int drugCategories = 0; // entries of the drug category list
+    int drugCategoriesSelected = 0;
+};
+
+/// The choices for the test in `model` and the count box's text; throws FileError when the
+/// working file cannot be read.
+VersionChoices versionChoices(const ExamModel& model, const AppState& state, const std::string& countText);
+
+/// The name proposed for a set: the test's file name without ".dsq"; for a test not saved
+/// yet its title, unless that is "untitled" or no file name, then "versions".
+std::string proposedVersionName(std::string_view workingFile, std::string_view title);
+
+/// "19 questions: 5 Metric Conversions, 8 Tablet Dosages, 4 IV Drop Rates; 2 written by hand,
+/// copied as they are." for parallel forms' categories by position.
+std::string parallelSummary(const std::vector<int>& categories);
+
 /// What the class-versions dialog asks for.
 struct VersionRequest {
-    std::string base; // the base file name (Windows-1252), in the data folder unless absolute
+    std::string base; // the base file name (Windows-1252)
+    /// The folder of the set's files (Windows-1252): a relative name lies beside the test, an
+    /// empty one is the test's own folder. A missing folder is created, its parent must exist.
+    std::string folder;
+    /// Parallel forms: question n of every version of the same category as the test's question
+    /// n, questions written by hand copied. Otherwise new questions as Create Question makes them.
+    bool parallel = true;
     int versions = 30; // 1..MaxVersions; ignored when `only` is given
     std::optional<VersionCode> only; // make this one version again
     bool testFiles = true; // <base>-NN.dsq
@@ -72,14 +109,16 @@ struct VersionsOutcome {
 /// The base name as the dialog gives it: outer blanks removed and a ".dsq" ending dropped.
 std::string versionBaseName(std::string_view chosen);
 
-/// Makes the versions of a class: each one a new test of the model's current choices (the
-/// count box's text, the ticked categories, the selected drug categories) with the test's
-/// title, instructions and menu flag, its description carrying the version's code. Each version
-/// draws from a source seeded by its code alone and starts with an empty repeat history, so a
-/// version made again alone equals the same version in its set; the program's random source
-/// and repeat history are left as they were. Every file goes through a scratch file and a
-/// rename; one "already exists" question covers the whole set; cancelling keeps the versions
-/// written and says so. `printer` makes the PDF (none: no PDF). Nothing escapes as an exception.
+/// Makes the versions of a class. Parallel forms follow the test as its working file holds it;
+/// new questions follow the model's current choices (the count box's text, the ticked
+/// categories). Tablet and fluid questions use the drug categories selected in the window. Each
+/// version keeps the test's title, instructions and menu flag, its description carrying the
+/// version's code. Each version draws from a source seeded by its code alone and starts with an
+/// empty repeat history, so a version made again alone equals the same version in its set; the
+/// program's random source and repeat history are left as they were. Every file goes through a
+/// scratch file and a rename; one "already exists" question covers the whole set; cancelling
+/// keeps the versions written and says so. `printer` makes the PDF (none: no PDF). Nothing
+/// escapes as an exception.
 VersionsOutcome makeClassVersions(ExamModel& model, AppState& state, Prompts& prompts, DocumentPrinter* printer,
     const std::string& countText, const VersionRequest& request, FaultHook* hook = nullptr);
 

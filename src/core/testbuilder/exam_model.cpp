@@ -321,6 +321,17 @@ bool ExamModel::draftOne(const std::vector<int>& choices, QuestionRecord& out)
     return true;
 }
 
+bool ExamModel::draftQuestion(int category, QuestionRecord& out)
+{
+    state_.rng().reseed();
+    if (!generateQuestion(category))
+        return false;
+    out.questionText = fitWidth(lastGenerated_.question, QuestionWidth);
+    out.solutionText = fitWidth(lastGenerated_.solution, SolutionWidth);
+    out.answerText = storedAnswer(lastGenerated_.answer);
+    return true;
+}
+
 int ExamModel::countForNewTest(const std::string& countText)
 {
     const double wanted = std::trunc(readNumber(countText));

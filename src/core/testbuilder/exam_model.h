@@ -72,6 +72,7 @@ public:
     bool categoryTicked(int box) const;
     /// Which entries of Lstcategory are selected: entry i - 1 is category i.
     void setSelectedCategories(std::vector<bool> selected);
+    const std::vector<bool>& selectedCategories() const { return selectedCategories_; }
 
     // ---- commands ----
     /// Cmdgenerate_Click with the count box's text.
@@ -132,6 +133,11 @@ public:
     /// Create Question does, appending them to `out`; the test and the window are untouched.
     /// False when no tablet or fluid question could be built (its message was shown).
     bool draftQuestions(int count, std::vector<QuestionRecord>& out);
+    /// One question of `category` made as Create Question makes it, into `out`; the test and
+    /// the window are untouched. False when no tablet or fluid question could be built.
+    bool draftQuestion(int category, QuestionRecord& out);
+    /// Questions 1..QuestionCount as the working file holds them; throws FileError.
+    std::vector<QuestionRecord> storedQuestions() const;
     /// True when `name` designates the working file, in any spelling.
     bool designatesWorkingFile(const std::string& name) const;
     /// The check every writer of a chosen file runs first: the program's own files, the
@@ -183,8 +189,6 @@ private:
     void refresh();
 
     void saveAsRoutine();
-    /// Questions 1..QuestionCount as the working file holds them; throws FileError.
-    std::vector<QuestionRecord> storedQuestions() const;
     /// True when `path` does not exist yet or the teacher answers "&Yes" to replacing `name`
     /// (the question Save As asks; every command that writes a chosen file asks it).
     bool mayReplace(const std::filesystem::path& path, const std::string& name);

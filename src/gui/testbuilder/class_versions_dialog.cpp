@@ -1,6 +1,7 @@
 #include "gui/testbuilder/class_versions_dialog.h"
 
 #include "core/foundation/cp1252.h"
+#include "core/foundation/number_format.h"
 #include "core/testbuilder/exam_model.h"
 #include "gui/common/qt_print.h"
 
@@ -10,8 +11,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <exception>
+#include <filesystem>
 
 namespace tb {
 
@@ -32,24 +38,58 @@ const char* const BrowseFilter = "Dosarion Test (dsq)|*.dsq|";
 
 } // namespace
 
-ClassVersionsDialog::ClassVersionsDialog(Prompts& prompts, const std::string& base, QWidget* parent)
+ClassVersionsDialog::ClassVersionsDialog(Prompts& prompts, const VersionChoices& choices, QWidget* parent)
     : QDialog(parent)
     , prompts_(prompts)
 {
     setObjectName(QStringLiteral("ClassVersionsDialog"));
     setWindowTitle(QString::fromLatin1(DialogTitle));
-    createWidgets(base);
+    createWidgets(choices);
     connectWidgets();
 }
 
-void ClassVersionsDialog::createWidgets(const std::string& base)
+void ClassVersionsDialog::createWidgets(const VersionChoices& choices)
 {
-    auto* form = new QFormLayout;
-    auto label = [this](const char* name, const char* caption) {
-        auto* l = new QLabel(QString::fromLatin1(caption), this);
+    auto label = [this](const char* name, const std::string& caption) {
+        auto* l = new QLabel(fromProgram(caption), this);
         l->setObjectName(QString::fromLatin1(name));
         return l;
     };
+    auto detail = [&label](const char* name, const std::string& text) {
+        QLabel* l = label(name, text);
+        l->setWordWrap(true);
+        l->setIndent(24);
+        return l;
+    };
+
+    // What the versions ask: the test's own questions by default, when any was generated.
+    const bool anyGenerated
+        = std::any_of(choices.parallel.begin(), choices.parallel.end(), [](int c) { return c != 0; });
+    auto* kinds = new QVBoxLayout;
+    const std::string questions = formatInt(static_cast<int>(choices.parallel.size()))
+        + (choices.parallel.size() == 1 ? " question" : " questions");
+    optform_[0] = new QRadioButton(fromProgram("P&arallel forms of this test (" + questions + ")"), this);
+    optform_[0]->setEnabled(anyGenerated);
+    kinds->addWidget(optform_[0]);
+    kinds->addWidget(detail("lblparallel",
+        anyGenerated ? parallelSummary(choices.parallel)
+                     : "None of its questions was made by the question generators: every version would be the same."));
+    optform_[1] = new QRadioButton(QStringLiteral("New &questions: count and categories from the window"), this);
+    kinds->addWidget(optform_[1]);
+    std::string names;
+    for (const int c : choices.newCategories)
+        names += (names.empty() ? "" : ", ") + categoryName(c);
+    kinds->addWidget(detail("lblnew",
+        formatInt(choices.newCount) + (choices.newCount == 1 ? " question of " : " questions of ") + names
+            + ". Change them in the test window's count box and category boxes."));
+    kinds->addWidget(label("lbldrugs",
+        "Tablet and fluid questions use the drug categories selected in the window: "
+            + formatInt(choices.drugCategoriesSelected) + " of " + formatInt(choices.drugCategories) + "."));
+    for (std::size_t i = 0; i < optform_.size(); ++i)
+        optform_[i]->setObjectName(QStringLiteral("optform_%1").arg(i));
+    optform_[anyGenerated ? 0 : 1]->setChecked(true);
+
+    auto* form = new QFormLayout;
 
     spnversions_ = new QSpinBox(this);
     spnversions_->setObjectName(QStringLiteral("spnversions"));
@@ -59,7 +99,14 @@ void ClassVersionsDialog::createWidgets(const std::string& base)
     versions->setBuddy(spnversions_);
     form->addRow(versions, spnversions_);
 
-    txtbase_ = new QLineEdit(fromProgram(base), this);
+    txtfolder_ = new QLineEdit(fromProgram(choices.folder), this);
+    txtfolder_->setObjectName(QStringLiteral("txtfolder"));
+    txtfolder_->setToolTip(QStringLiteral("A folder name alone lies beside the test; it is made when missing."));
+    QLabel* folderLabel = label("lblfolder", "Fo&lder:");
+    folderLabel->setBuddy(txtfolder_);
+    form->addRow(folderLabel, txtfolder_);
+
+    txtbase_ = new QLineEdit(fromProgram(choices.name), this);
     txtbase_->setObjectName(QStringLiteral("txtbase"));
     cmdbrowse_ = new QPushButton(QStringLiteral("&Browse..."), this);
     cmdbrowse_->setObjectName(QStringLiteral("cmdbrowse"));
@@ -101,6 +148,7 @@ void ClassVersionsDialog::createWidgets(const std::string& base)
     buttons->addWidget(cmdcancel_);
 
     auto* layout = new QVBoxLayout(this);
+    layout->addLayout(kinds);
     layout->addLayout(form);
     layout->addLayout(buttons);
 }
@@ -118,6 +166,8 @@ VersionRequest ClassVersionsDialog::request() const
 {
     VersionRequest request;
     request.base = versionBaseName(toProgram(txtbase_->text()));
+    request.folder = stripBlanks(toProgram(txtfolder_->text()));
+    request.parallel = optform_[0]->isChecked();
     request.versions = spnversions_->value();
     if (!txtcode_->text().trimmed().isEmpty())
         request.only = parseVersionCode(toProgram(txtcode_->text()));
@@ -153,18 +203,26 @@ void ClassVersionsDialog::cmdok_Click()
 void ClassVersionsDialog::cmdbrowse_Click()
 {
     const std::string chosen = nameFromDialog(prompts_.saveFileName(DialogTitle, BrowseFilter, 1));
-    if (!stripBlanks(chosen).empty())
-        txtbase_->setText(fromProgram(versionBaseName(chosen)));
+    if (stripBlanks(chosen).empty())
+        return;
+    // The dialog's choice names the folder and the files' name at once.
+    const std::filesystem::path path(fromCp1252(versionBaseName(chosen)));
+    if (path.has_parent_path())
+        txtfolder_->setText(QString::fromStdString(path.parent_path().string()));
+    txtbase_->setText(QString::fromStdString(path.filename().string()));
 }
 
 void runClassVersions(
     QWidget* parent, ExamModel& model, AppState& state, Prompts& prompts, const std::string& countText)
 {
-    // The test's title is the first suggestion for the files' names.
-    std::string base = stripBlanks(model.header().TestTitle);
-    if (base.empty() || base == "untitled" || base.find_first_of("/\\:?*") != std::string::npos)
-        base = "versions";
-    ClassVersionsDialog dialog(prompts, base, parent);
+    VersionChoices choices;
+    try {
+        choices = versionChoices(model, state, countText);
+    } catch (const std::exception& error) {
+        prompts.message("The versions were not made.\r\n\r\n" + toCp1252(error.what()), "");
+        return;
+    }
+    ClassVersionsDialog dialog(prompts, choices, parent);
     if (dialog.exec() != QDialog::Accepted)
         return;
     QtDocumentPrinter printer(parent);

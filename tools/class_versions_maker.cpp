@@ -1,0 +1,166 @@
+// Makes a class-version set of a test the way the Class Versions dialog does with its proposals:
+// parallel forms of the test, in the folder "<test name> versions" beside it, test files only.
+// The set's code is drawn from a seeded source, so the same arguments make the same files on
+// every run.
+//
+// Usage: class_versions_maker --data <folder with the drug database> --test <file.dsq> [--versions N] [--seed S]
+
+#include "core/foundation/cp1252.h"
+#include "core/headless/quiet_view.h"
+#include "core/startup/startup_loader.h"
+#include "core/testbuilder/class_versions.h"
+#include "core/testbuilder/exam_model.h"
+#include "tool_support.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <random>
+#include <stdexcept>
+#include <string>
+
+namespace fs = std::filesystem;
+using namespace tb;
+using tb::headless::QuietView;
+using tb::tools::ToolPrompts;
+
+namespace {
+
+/// A scratch data folder with a copy of the drug database, removed when the tool ends.
+class ScratchFolder {
+public:
+    ScratchFolder()
+    {
+        std::random_device device;
+        path_ = fs::temp_directory_path()
+            / ("tutorbench-versions-" + std::to_string(device()) + "-" + std::to_string(device()));
+        if (!fs::create_directory(path_))
+            throw std::runtime_error("The scratch folder " + path_.string() + " exists already.");
+    }
+    ~ScratchFolder()
+    {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+struct Options {
+    fs::path data;
+    fs::path test;
+    int versions = 3;
+    std::uint64_t seed = 1;
+};
+
+[[noreturn]] void usage(const std::string& problem)
+{
+    std::cerr << "class_versions_maker: " << problem << "\n"
+              << "usage: class_versions_maker --data <drug database folder> --test <file.dsq> [--versions N] "
+                 "[--seed S]\n";
+    std::exit(2);
+}
+
+long long wholeNumber(const std::string& text, const std::string& what)
+{
+    std::size_t used = 0;
+    long long value = 0;
+    try {
+        value = std::stoll(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used == 0 || used != text.size() || value < 0)
+        usage(what + " must be a whole number, not \"" + text + "\"");
+    return value;
+}
+
+Options parse(int argc, char** argv)
+{
+    Options options;
+    std::map<std::string, std::string> given;
+    for (int i = 1; i < argc; i += 2) {
+        const std::string key = argv[i];
+        if (key.rfind("--", 0) != 0 || i + 1 >= argc)
+            usage("every option takes one value: " + key);
+        given[key.substr(2)] = argv[i + 1];
+    }
+    for (const auto& [key, value] : given) {
+        if (key == "data")
+            options.data = value;
+        else if (key == "test")
+            options.test = value;
+        else if (key == "versions")
+            options.versions = static_cast<int>(std::min<long long>(wholeNumber(value, "--versions"), MaxVersions));
+        else if (key == "seed")
+            options.seed = static_cast<std::uint64_t>(wholeNumber(value, "--seed"));
+        else
+            usage("unknown option --" + key);
+    }
+    if (options.data.empty() || options.test.empty())
+        usage("--data and --test are needed");
+    if (options.versions < 1)
+        usage("--versions must be 1 to 60");
+    return options;
+}
+
+int run(const Options& options)
+{
+    ScratchFolder scratch;
+    for (const char* name : { "MXDBASE.FIL", TabletIndexFileName, FluidIndexFileName, CategoryFileName })
+        fs::copy_file(options.data / name, scratch.path() / name);
+    AppState state(std::make_unique<SeededRandom>(options.seed), scratch.path());
+    if (const auto problem = loadStartupFiles(state)) {
+        std::cerr << "class_versions_maker: " << problem->message << "\n";
+        return 1;
+    }
+    ToolPrompts prompts(toCp1252(fs::absolute(options.test).string()), {});
+    QuietView view;
+    ExamModel model(state, prompts, view);
+    model.setSelectedCategories(std::vector<bool>(static_cast<std::size_t>(state.categories.CategoryCount), true));
+    model.openTest();
+    if (!prompts.messages.empty()) {
+        for (const std::string& text : prompts.messages)
+            std::cerr << "class_versions_maker: " << text << "\n";
+        return 1;
+    }
+
+    const VersionChoices choices = versionChoices(model, state, "1");
+    VersionRequest request;
+    request.base = choices.name;
+    request.folder = choices.folder;
+    request.versions = options.versions;
+    request.pdf = false;
+    request.platform = false;
+    const VersionsOutcome outcome = makeClassVersions(model, state, prompts, nullptr, "1", request);
+    model.closeTest();
+    if (outcome.made != options.versions) {
+        for (const std::string& text : prompts.messages)
+            std::cerr << "class_versions_maker: " << text << "\n";
+        return 1;
+    }
+    std::cout << "Made set " << outcome.setCode << " in " << fromCp1252(choices.folder) << ":";
+    for (const std::string& name : outcome.written)
+        std::cout << " " << fromCp1252(name);
+    std::cout << "\n";
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return run(parse(argc, argv));
+    } catch (const std::exception& error) {
+        std::cerr << "class_versions_maker: " << error.what() << "\n";
+        return 1;
+    }
+}
