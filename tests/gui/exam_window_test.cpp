@@ -28,7 +28,7 @@ std::string testFile(const std::vector<tb::QuestionRecord>& questions)
 
 } // namespace
 
-class TestWindowTest : public QObject {
+class ExamWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -157,5 +157,5 @@ private:
     std::unique_ptr<tb::ExamWindow> window;
 };
 
-QTEST_MAIN(TestWindowTest)
+QTEST_MAIN(ExamWindowTest)
 #include "exam_window_test.moc"

@@ -10,8 +10,8 @@
 #include "gui/settings/settings_window.h"
 #include "gui/testbuilder/class_versions_dialog.h"
 #include "gui/testbuilder/description_dialog.h"
-#include "gui/testbuilder/exam_form_window.h"
-#include "gui/testbuilder/exam_menus_window.h"
+#include "gui/testbuilder/exam_form.h"
+#include "gui/testbuilder/exam_menus.h"
 
 #include <QAction>
 #include <QCheckBox>

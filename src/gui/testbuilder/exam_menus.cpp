@@ -1,4 +1,4 @@
-#include "gui/testbuilder/exam_menus_window.h"
+#include "gui/testbuilder/exam_menus.h"
 
 #include "core/testbuilder/exam_model.h"
 #include "gui/common/program_text.h"

@@ -1,4 +1,4 @@
-#include "gui/testbuilder/exam_form_window.h"
+#include "gui/testbuilder/exam_form.h"
 
 #include "gui/common/text_field.h"
 
