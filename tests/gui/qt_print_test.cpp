@@ -4,11 +4,16 @@
 #include "core/headless/scripted_prompts.h"
 #include "core/headless/temp_folder.h"
 #include "core/startup/startup_loader.h"
+#include "core/testbuilder/class_versions.h"
 #include "core/testbuilder/exam_model.h"
 #include "gui/common/qt_print.h"
 
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QtTest>
 #include <QtWidgets>
+
+#include <filesystem>
 
 #include <memory>
 
@@ -43,21 +48,37 @@ QStringList words(const std::string& bytes)
     return words(QString::fromStdString(tb::fromCp1252(bytes)));
 }
 
-// The pages' words in drawing order, without the running title and "Page n of m".
-std::vector<QStringList> pageWords(const std::string& pdf, const std::string& title)
+struct ReadPage {
+    QString top; // the running head and the page number, as one text
+    QStringList words; // the rest, in drawing order
+};
+
+// The pages as drawn: head and foot ("... page 1 of 4") first, then the lines.
+std::vector<ReadPage> readPages(const std::string& pdf)
 {
-    std::vector<QStringList> pages;
-    const QStringList head = words(title);
+    std::vector<ReadPage> pages;
     for (const QString& page : runPdftotext(pdf, { QStringLiteral("-raw") }).split(QLatin1Char('\f'))) {
-        QStringList w = words(page);
+        const QStringList w = words(page);
         if (w.isEmpty())
             continue;
-        if (w.mid(0, head.size()) == head)
-            w = w.mid(head.size());
-        if (w.size() >= 4 && w[0] == QStringLiteral("Page") && w[2] == QStringLiteral("of"))
-            w = w.mid(4);
-        pages.push_back(w);
+        ReadPage read { {}, w };
+        for (qsizetype i = 0; i + 3 < w.size(); ++i)
+            if (w[i].compare(QStringLiteral("page"), Qt::CaseInsensitive) == 0 && w[i + 2] == QStringLiteral("of")) {
+                read.top = w.mid(0, i + 4).join(QLatin1Char(' '));
+                read.words = w.mid(i + 4);
+                break;
+            }
+        pages.push_back(read);
     }
+    return pages;
+}
+
+// The pages' words in drawing order, without the running head and the page number.
+std::vector<QStringList> pageWords(const std::string& pdf)
+{
+    std::vector<QStringList> pages;
+    for (const ReadPage& page : readPages(pdf))
+        pages.push_back(page.words);
     return pages;
 }
 
@@ -79,6 +100,16 @@ const std::string Scale = "\xA0kg\xA0\xA0hg\xA0\xA0"
                           "cg\xA0\xA0mg\xA0\xA0-\xA0\xA0\xA0-"
                           "\xA0\xA0\xA0\xB5g\xA0";
 const std::string Marker = std::string(12, '\xA0') + " * > 1 > 2 > 3*" + std::string(12, '\xA0');
+
+/// PDFs on A4, as the desktop's printer would draw them.
+class A4Printer final : public tb::DocumentPrinter {
+public:
+    bool print(const tb::PrintDocument&) override { return false; }
+    std::string pdf(const tb::PrintDocument& document) override
+    {
+        return tb::renderPdf(document, QPageSize(QPageSize::A4));
+    }
+};
 
 struct Word {
     double left = 0;
@@ -109,23 +140,28 @@ private slots:
         QVERIFY(prompts.messages.empty());
 
         const std::string file = folder.read("test.tmp");
-        QStringList expected = words(std::string("Drill \xB5 7 DescMark InstrMark"));
+        QStringList expected = words(
+            std::string("Drill \xB5 7 Name: ______________________________ Class: ______________ DescMark InstrMark"));
         QStringList key { QStringLiteral("Answers:") };
         QStringList solutions { QStringLiteral("Solutions:") };
         for (int n = 1; n <= 20; ++n) {
             const auto record = tb::QuestionRecord::unpack(std::string_view(file).substr(
                 static_cast<std::size_t>(n) * tb::TestRecordLength, tb::TestRecordLength));
             const QString number = QString::number(n);
+            const std::string unit = tb::answerUnit(record.questionText);
+            QVERIFY2(!unit.empty(), record.questionText.c_str());
+            const std::string answer = tb::stripBlanks(record.answerText);
             expected << QStringLiteral("Question") << number + u'.' << words(record.questionText)
-                     << QStringLiteral("Answer:") << QStringLiteral("________");
-            key << number + u'.' << words(record.answerText);
+                     << QStringLiteral("Answer:") << QStringLiteral("____________________") << words(unit);
+            key << number + u'.' << words(answer)
+                << words(answer == "1" && unit.back() == 's' ? unit.substr(0, unit.size() - 1) : unit);
             solutions << QStringLiteral("Question") << number + u'.' << words(record.solutionText);
         }
         expected << key << solutions;
 
         const std::string pdf = tb::renderPdf(model.printDocument(), QPageSize(QPageSize::A4));
         QStringList read;
-        for (const QStringList& page : pageWords(pdf, "Drill \xB5 7"))
+        for (const QStringList& page : pageWords(pdf))
             read << page;
         QCOMPARE(read, expected);
         model.closeTest();
@@ -195,7 +231,7 @@ private slots:
         }
         const std::string pdf
             = tb::renderPdf(tb::buildPrintDocument(header("Long"), records, 1, All), QPageSize(QPageSize::Letter));
-        const std::vector<QStringList> pages = pageWords(pdf, "Long");
+        const std::vector<QStringList> pages = pageWords(pdf);
         QVERIFY(pages.size() > 30);
         for (int n = 1; n <= 99; ++n) {
             const QString number = QString::number(n);
@@ -210,6 +246,102 @@ private slots:
             }
             QVERIFY2(start >= 0 && start == end, qPrintable(QStringLiteral("question %1").arg(n)));
         }
+    }
+
+    // A set of three versions read back: the papers, each numbered on its own with its code on
+    // every page, then the keys together, then each version's solutions, or none when the
+    // text-file options leave them out.
+    void aClassSetPrintsPapersKeysThenSolutions()
+    {
+        for (const bool solutions : { true, false }) {
+            tb::headless::TempFolder folder;
+            folder.copySampleDatabase(TB_SAMPLE_DIR);
+            tb::AppState state(std::make_unique<tb::SeededRandom>(11), folder.path());
+            QVERIFY(!tb::loadStartupFiles(state));
+            tb::headless::ScriptedPrompts prompts;
+            tb::headless::QuietView view;
+            tb::ExamModel model(state, prompts, view);
+            model.setSelectedCategories(
+                std::vector<bool>(static_cast<std::size_t>(state.categories.CategoryCount), true));
+            model.acceptDescription("Ward 7", "Drug rounds", "Show your working.", 1);
+            if (!solutions)
+                model.tfop_Click(4);
+            A4Printer printer;
+            tb::VersionRequest request;
+            request.base = "ward";
+            request.versions = 3;
+            request.testFiles = false;
+            request.platform = false;
+            const tb::VersionsOutcome outcome = tb::makeClassVersions(model, state, prompts, &printer, "12", request);
+            QCOMPARE(outcome.made, 3);
+            std::string pdf;
+            for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.path()))
+                if (entry.path().extension() == ".pdf")
+                    pdf = folder.read(std::filesystem::relative(entry.path(), folder.path()).string());
+            QVERIFY(!pdf.empty());
+
+            // Each page's head and number, with the run it belongs to.
+            const QString code = QString::fromStdString(outcome.setCode);
+            QStringList order;
+            for (const ReadPage& page : readPages(pdf)) {
+                static const QRegularExpression number(QStringLiteral("(\\S+ )?(\\S+) \u00B7 page (\\d+) of (\\d+)$"));
+                const QRegularExpressionMatch m = number.match(page.top);
+                QVERIFY2(m.hasMatch(), qPrintable(page.top));
+                order << m.captured(2) + QLatin1Char(' ') + m.captured(3) + QLatin1Char('/') + m.captured(4);
+                if (page.top.contains(QStringLiteral("solutions")))
+                    QVERIFY2(
+                        page.top.startsWith(QStringLiteral("Ward 7 \u00B7 Version ") + code), qPrintable(page.top));
+            }
+            // "K7F3-01 1/2 K7F3-01 2/2 ..." for papers, "keys 1/1" and "solutions 1/n" after them.
+            QStringList expected;
+            const QString pagesOfPaper = order[0].section(QLatin1Char('/'), 1);
+            for (int v = 1; v <= 3; ++v)
+                for (int p = 1; p <= pagesOfPaper.toInt(); ++p)
+                    expected << QStringLiteral("%1-0%2 %3/%4").arg(code).arg(v).arg(p).arg(pagesOfPaper);
+            QCOMPARE(order.mid(0, expected.size()), expected);
+            QCOMPARE(order.value(expected.size()), QStringLiteral("keys 1/1"));
+            const QStringList rest = order.mid(expected.size() + 1);
+            QCOMPARE(rest.isEmpty(), !solutions);
+            for (const QString& page : rest)
+                QVERIFY2(page.startsWith(QStringLiteral("solutions ")), qPrintable(page));
+            QVERIFY(pagesOfPaper.toInt() >= 2);
+        }
+    }
+
+    // On a 1024 x 768 screen the preview takes the screen's room, shows the page as wide as it
+    // goes, and every toolbar button, Print too, without an overflow menu.
+    void thePreviewFillsTheScreenWithThePageFittedToWidth()
+    {
+        const std::vector<tb::QuestionRecord> records { { "First", "One", "1" } };
+        const tb::PrintDocument document = tb::buildPrintDocument(header("Preview"), records, 1, All);
+        QWidget owner;
+        tb::QtDocumentPrinter printer(&owner);
+        // Read while the dialog is open; it is closed whatever is found, so that nothing waits.
+        QSize size;
+        QSize room;
+        int zoomMode = -1;
+        bool overflowShown = true;
+        QTimer::singleShot(0, [&] {
+            QPrintPreviewDialog* preview = nullptr;
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (auto* found = qobject_cast<QPrintPreviewDialog*>(top); found && found->isVisible())
+                    preview = found;
+            if (!preview)
+                return;
+            QTest::qWait(50);
+            size = preview->frameGeometry().size();
+            room = preview->screen()->availableGeometry().size();
+            if (auto* view = preview->findChild<QPrintPreviewWidget*>())
+                zoomMode = view->zoomMode();
+            auto* overflow = preview->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"));
+            overflowShown = preview->findChild<QToolBar*>() == nullptr || (overflow && overflow->isVisible());
+            preview->reject();
+        });
+        QVERIFY(!printer.print(document));
+        QCOMPARE(room, QSize(1024, 768));
+        QCOMPARE(size, room);
+        QCOMPARE(zoomMode, static_cast<int>(QPrintPreviewWidget::FitToWidth));
+        QVERIFY(!overflowShown);
     }
 
     void optionsChangeThePages_data()

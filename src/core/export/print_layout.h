@@ -3,6 +3,7 @@
 #include "core/foundation/exam_record.h"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -42,28 +43,51 @@ struct PrintBlock {
 
 enum class SectionKind { Paper, AnswerKey, Solutions };
 
+/// Pages numbered on their own ("Page 1 of 4" of the students' paper, however many pages of
+/// key and solutions follow it), with the texts at their head and foot.
+struct PageRun {
+    std::string head; // at the head of each of its pages; "" for none
+    std::string foot; // before the page number: "Version K7F3-02" gives "Version K7F3-02 · page 1 of 4"
+};
+
 struct PrintSection {
     SectionKind kind = SectionKind::Paper;
     bool newPage = false; // starts on a page of its own
     std::vector<PrintBlock> blocks;
+    /// Starts a new run of page numbers, on a page of its own; none: the pages go on in the run before.
+    std::optional<PageRun> run {};
 };
 
 /// What a printed test holds, before it is set on pages.
 struct PrintDocument {
-    std::string runningTitle; // at the head of every page; "" for none
+    std::string runningTitle; // the document's name, and the head of pages outside any run
     std::vector<PrintSection> sections;
 };
 
+/// What the students' paper holds beyond the text-file options.
+struct PaperOptions {
+    bool workingSpace = false; // blank room under each question for the working
+};
+
+/// Lines of blank room a question gets for its working when PaperOptions asks for it.
+inline constexpr int WorkingSpaceLines = 8;
+
 /// The test's records as the working file holds them, under the "Text File &Options": the
 /// numbering style 0..5 and the five include options (title, description, instructions,
-/// answer key, solutions).
+/// answer key, solutions). The paper, the key and the solutions are numbered each on their
+/// own. A title of "untitled" (the name of a test never described) is left off.
 PrintDocument buildPrintDocument(const TestHeader& header, const std::vector<QuestionRecord>& questions, int numbering,
-    const std::array<bool, 5>& includes);
+    const std::array<bool, 5>& includes, const PaperOptions& options = {});
 
-/// One document of several versions of a test, each given with its heading ("Version K7F3-02"):
-/// every version's paper, then every version's answer key and solutions. Each version's part
-/// starts on a new page under its heading; the running title is the first version's.
+/// One document of several versions of a test, each given with its code ("K7F3-02"): every
+/// version's paper, numbered on its own with the code at the foot of each page; then every
+/// version's key in one run, each under its code, as many to a page as fit; then each
+/// version's solutions, every page headed by the code. The running title is the first version's.
 PrintDocument combineVersions(const std::vector<std::pair<std::string, PrintDocument>>& versions);
+
+/// The unit an answer to a question is given in, from the question's kind: "ml/hr",
+/// "drops/minute", "tablets", the unit a conversion asks for; "" when the kind says none.
+std::string answerUnit(std::string_view questionText);
 
 /// The numbering line of question n in style 1..5 ("Question 3."); "" for style 0.
 std::string numberingLine(int style, int n);
@@ -78,6 +102,10 @@ bool holdsColumns(std::string_view line);
 
 /// The foot of page n of m: "Page 2 of 5".
 std::string pageNumberText(int page, int pages);
+
+/// The foot of page n of m of a run: "Page 2 of 5" without a label, else
+/// "<label> · page 2 of 5".
+std::string pageFootText(std::string_view label, int page, int pages);
 
 /// Sizes of text in the renderer's fonts, in any one unit (the page's too).
 class TextMeasure {
@@ -100,10 +128,14 @@ struct PlacedLine {
 
 struct PrintPage {
     std::vector<PlacedLine> lines;
+    std::string head; // the running head
+    std::string foot; // "Page 1 of 4", numbered within its run
 };
 
 /// Sets the document on pages whose text area is `width` by `height`: wraps the lines that
-/// may wrap, keeps blocks whole, starts sections that ask for it on a new page.
+/// may wrap (never between a number and the unit after it), keeps blocks whole and a heading
+/// with the block below it, starts sections that ask for it on a new page, and numbers the
+/// pages of each run.
 std::vector<PrintPage> paginate(const PrintDocument& document, const TextMeasure& measure, double width, double height);
 
 /// The widest line of the document that must stay whole, in characters; the renderer

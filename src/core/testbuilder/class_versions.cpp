@@ -437,9 +437,11 @@ VersionsOutcome makeClassVersions(ExamModel& model, AppState& state, Prompts& pr
 
         std::vector<std::pair<std::string, PrintDocument>> papers;
         std::vector<PlatformTest> exports;
+        // The set's PDF follows the text-file options as one test's does.
         std::array<bool, 5> includes {};
         for (int i = 0; i < 5; ++i)
-            includes[static_cast<std::size_t>(i)] = i >= 3 || model.includeOption(i);
+            includes[static_cast<std::size_t>(i)] = model.includeOption(i);
+        const PaperOptions paperOptions { .workingSpace = model.includeOption(5) };
         bool failed = false;
         {
             SetAside aside(state);
@@ -469,8 +471,8 @@ VersionsOutcome makeClassVersions(ExamModel& model, AppState& state, Prompts& pr
                     outcome.written.push_back(dsq[i].name);
                 }
                 if (!pdf.name.empty())
-                    papers.emplace_back("Version " + code.text(),
-                        buildPrintDocument(header, records, model.numberingStyle(), includes));
+                    papers.emplace_back(code.text(),
+                        buildPrintDocument(header, records, model.numberingStyle(), includes, paperOptions));
                 if (!platform.name.empty())
                     exports.push_back(platformTest(stripBlanks(header.TestTitle) + " Version " + code.text(), records));
                 ++outcome.made;

@@ -94,7 +94,7 @@ struct VersionRequest {
     int versions = 30; // 1..MaxVersions; ignored when `only` is given
     std::optional<VersionCode> only; // make this one version again
     bool testFiles = true; // <base>-NN.dsq
-    bool pdf = true; // <base>.pdf: every paper, then every key with its solutions
+    bool pdf = true; // <base>.pdf: every paper, then every key, then the solutions (as the options say)
     bool platform = true; // <base>.xml: Moodle XML, one category per version
 };
 

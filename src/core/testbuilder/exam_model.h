@@ -114,7 +114,7 @@ public:
     /// the working file as Moodle XML, GIFT or a QTI 2.1 package.
     void exportForPlatform();
 
-    // ---- printing: the same options as the text export ----
+    // ---- printing: the same options as the text export, and working space (tfop_Click(5)) ----
     /// The printed form of the test as the working file holds it; throws FileError.
     PrintDocument printDocument() const;
     /// "&Print Test...": the system's print dialog, then the printer.
@@ -227,7 +227,8 @@ private:
     std::array<bool, CategoryBoxCount> categoryTicked_ { true, true, true, true, false, false };
     std::vector<bool> selectedCategories_;
     int numbering_ = 1;
-    std::array<bool, 5> includes_ { true, true, true, true, true };
+    // Title, description, instructions, answer key, solutions; working space on the printed paper.
+    std::array<bool, 6> includes_ { true, true, true, true, true, false };
     std::vector<std::string> fileList_;
     std::string lastDialogName_;
     GeneratedQuestion lastGenerated_;

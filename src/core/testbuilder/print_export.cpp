@@ -19,7 +19,8 @@ const char* const PdfDialogFilter = "PDF File (pdf)|*.pdf|";
 
 PrintDocument ExamModel::printDocument() const
 {
-    return buildPrintDocument(header_, storedQuestions(), numbering_, includes_);
+    const std::array<bool, 5> includes { includes_[0], includes_[1], includes_[2], includes_[3], includes_[4] };
+    return buildPrintDocument(header_, storedQuestions(), numbering_, includes, { .workingSpace = includes_[5] });
 }
 
 void ExamModel::printTest(DocumentPrinter& printer)

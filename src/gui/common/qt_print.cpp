@@ -4,17 +4,22 @@
 
 #include "core/foundation/cp1252.h"
 
+#include <QAction>
 #include <QBuffer>
 #include <QFont>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QLocale>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QScreen>
+#include <QWidget>
 
 #include <algorithm>
 #include <array>
@@ -115,25 +120,25 @@ int renderDocument(const PrintDocument& document, QPagedPaintDevice& device)
     const QtMeasure measure(device, fixedPointsFor(document, device, width));
     const std::vector<PrintPage> pages = paginate(document, measure, width, height - head - foot);
     const int count = static_cast<int>(pages.size());
-    const QString title = fromProgram(document.runningTitle);
 
     for (int n = 1; n <= count; ++n) {
+        const PrintPage& page = pages[static_cast<std::size_t>(n - 1)];
         if (n > 1 && !device.newPage()) {
             painter.end();
             throw std::runtime_error("A new page could not be started.");
         }
         painter.setPen(Qt::black);
         painter.setFont(small);
-        if (!title.isEmpty())
-            painter.drawText(QPointF(0, smallMetrics.ascent()), title);
+        if (!page.head.empty())
+            painter.drawText(QPointF(0, smallMetrics.ascent()), fromProgram(page.head));
         const double rule = smallMetrics.lineSpacing() * 1.4;
         painter.setPen(QPen(Qt::black, std::max(1.0, device.logicalDpiY() / 200.0)));
         painter.drawLine(QPointF(0, rule), QPointF(width, rule));
-        const QString number = fromProgram(pageNumberText(n, count));
+        const QString number = fromProgram(page.foot);
         painter.drawText(
             QPointF((width - smallMetrics.horizontalAdvance(number)) / 2, height - smallMetrics.descent()), number);
 
-        for (const PlacedLine& line : pages[static_cast<std::size_t>(n - 1)].lines) {
+        for (const PlacedLine& line : page.lines) {
             painter.setFont(measure.font(line.font));
             painter.drawText(QPointF(line.x, head + line.y + measure.ascent(line.font)), fromProgram(line.text));
         }
@@ -185,6 +190,15 @@ bool QtDocumentPrinter::print(const PrintDocument& document)
             failure = error.what();
         }
     });
+    // The whole screen's room, the page as wide as it goes: every toolbar button in view and
+    // the text readable on a small screen.
+    if (const QScreen* screen = parent_ ? parent_->screen() : QGuiApplication::primaryScreen())
+        preview.setGeometry(screen->availableGeometry());
+    preview.setWindowState(preview.windowState() | Qt::WindowMaximized);
+    if (auto* fitWidth = preview.findChild<QAction*>(QStringLiteral("fitWidthAction")))
+        fitWidth->trigger(); // keeps the toolbar's zoom buttons in step
+    else if (auto* view = preview.findChild<QPrintPreviewWidget*>())
+        view->fitToWidth();
     const bool accepted = preview.exec() == QDialog::Accepted;
     if (!failure.empty())
         throw std::runtime_error(failure);

@@ -24,8 +24,8 @@ private:
 /// A4 or Letter: the default printer's paper, or else the one the system's locale uses.
 QPageSize defaultPageSize();
 
-/// Draws the document on a paged device whose painter has not begun: the pages with the
-/// running title at the head and "Page n of m" at the foot. Returns the number of pages.
+/// Draws the document on a paged device whose painter has not begun: the pages with their
+/// running head at the head and their number ("Page n of m") at the foot. Returns the number of pages.
 /// Throws std::runtime_error when the device cannot be painted on.
 int renderDocument(const PrintDocument& document, QPagedPaintDevice& device);
 

@@ -119,7 +119,7 @@ void ClassVersionsDialog::createWidgets(const VersionChoices& choices)
     form->addRow(baseLabel, baseRow);
 
     const std::array<const char*, 3> outputs { "&Test files, one per version (name-01.dsq, ...)",
-        "One &PDF: every paper, then every answer key with its solutions", "Learning-platform &export (Moodle XML)" };
+        "One &PDF: every paper, then the answer keys and solutions", "Learning-platform &export (Moodle XML)" };
     auto* outputBox = new QVBoxLayout;
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         chkoutput_[i] = new QCheckBox(QString::fromLatin1(outputs[i]), this);

@@ -48,9 +48,10 @@ ExamMenus::ExamMenus(QMenuBar* bar)
         numbquest[i] = action(mnutextfileop, QStringLiteral("numbquest_%1").arg(i), numbering[i]);
         numbquest[i]->setCheckable(true);
     }
-    const std::array<const char*, 5> includes { "Include &Title", "Include &Description", "Include &Instructions",
-        "Include &Answer Key", "Include &Solutions" };
-    for (int i = 0; i < 5; ++i) {
+    // The last one governs only the printed paper; W is a free access key of this menu.
+    const std::array<const char*, 6> includes { "Include &Title", "Include &Description", "Include &Instructions",
+        "Include &Answer Key", "Include &Solutions", "Include &Working Space" };
+    for (int i = 0; i < 6; ++i) {
         tfop[i] = action(textfileoptions, QStringLiteral("tfop_%1").arg(i), includes[i]);
         tfop[i]->setCheckable(true);
     }
@@ -87,7 +88,7 @@ void ExamMenus::showExportChecks(const ExamModel& model)
 {
     for (int i = 0; i < 6; ++i)
         numbquest[i]->setChecked(model.numberingStyle() == i);
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < 6; ++i)
         tfop[i]->setChecked(model.includeOption(i));
 }
 

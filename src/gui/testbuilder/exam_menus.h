@@ -28,7 +28,7 @@ struct ExamMenus final {
     std::array<QAction*, 2> mnuopen {}; // "&New Test", "&Open Test"
     std::array<QAction*, 2> mnusave {}; // "Save  &As Test", "&Save Test"
     std::array<QAction*, 6> numbquest {};
-    std::array<QAction*, 5> tfop {};
+    std::array<QAction*, 6> tfop {};
     std::array<QAction*, 2> mnuprint {}; // "&Print Test...", "Export as PD&F..."
     QAction* mnuexport = nullptr;
     QAction* mnuversions = nullptr; // "Class &Versions..."

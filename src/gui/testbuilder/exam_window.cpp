@@ -167,7 +167,7 @@ void ExamWindow::Impl::connectWidgets()
     }
     for (int i = 0; i < 6; ++i)
         QObject::connect(menus->numbquest[i], &QAction::triggered, &owner_, [this, i] { numbquest_Click(i); });
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < 6; ++i)
         QObject::connect(menus->tfop[i], &QAction::triggered, &owner_, [this, i] { tfop_Click(i); });
     for (int i = 0; i < 2; ++i)
         QObject::connect(menus->mnuprint[i], &QAction::triggered, &owner_, [this, i] { mnuprint_Click(i); });
