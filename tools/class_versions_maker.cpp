@@ -1,5 +1,6 @@
 // Makes a class-version set of a test the way the Class Versions dialog does with its proposals:
-// parallel forms of the test, in the folder "<test name> versions" beside it, test files only.
+// parallel forms of the test, in the folder "<test name> versions" beside it: the test files and
+// the set's PDF (A4, every part the text-file options include by default).
 // The set's code is drawn from a seeded source, so the same arguments make the same files on
 // every run.
 //
@@ -10,7 +11,11 @@
 #include "core/startup/startup_loader.h"
 #include "core/testbuilder/class_versions.h"
 #include "core/testbuilder/exam_model.h"
+#include "gui/common/qt_print.h"
 #include "tool_support.h"
+
+#include <QApplication>
+#include <QPageSize>
 
 #include <cstdint>
 #include <cstdlib>
@@ -28,6 +33,13 @@ using tb::headless::QuietView;
 using tb::tools::ToolPrompts;
 
 namespace {
+
+/// The set's PDF on A4, whatever the system's default paper.
+class A4Printer final : public DocumentPrinter {
+public:
+    bool print(const PrintDocument&) override { return false; }
+    std::string pdf(const PrintDocument& document) override { return renderPdf(document, QPageSize(QPageSize::A4)); }
+};
 
 /// A scratch data folder with a copy of the drug database, removed when the tool ends.
 class ScratchFolder {
@@ -137,9 +149,10 @@ int run(const Options& options)
     request.base = choices.name;
     request.folder = choices.folder;
     request.versions = options.versions;
-    request.pdf = false;
+    request.pdf = true;
     request.platform = false;
-    const VersionsOutcome outcome = makeClassVersions(model, state, prompts, nullptr, "1", request);
+    A4Printer printer;
+    const VersionsOutcome outcome = makeClassVersions(model, state, prompts, &printer, "1", request);
     model.closeTest();
     if (outcome.made != options.versions) {
         for (const std::string& text : prompts.messages)
@@ -157,6 +170,9 @@ int run(const Options& options)
 
 int main(int argc, char** argv)
 {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     try {
         return run(parse(argc, argv));
     } catch (const std::exception& error) {

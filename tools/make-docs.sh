@@ -17,7 +17,7 @@ T="$BUILD/tools"
     --title "Week 5: Dosage Calculations" \
     --description "Ten questions, one set of parallel forms for the class." \
     --instructions "Work each question on paper and write your answer on its answer line. Show your working."
-"$T/class_versions_maker" --data "$BUILD/sample" --test docs/sample-week.dsq --versions 3 --seed 5
+QT_QPA_PLATFORM=offscreen "$T/class_versions_maker" --data "$BUILD/sample" --test docs/sample-week.dsq --versions 3 --seed 5
 QT_QPA_PLATFORM=offscreen "$T/exam_pdf_writer" docs/sample-test.dsq docs/sample-test.pdf
 "$T/exam_exporter" docs/sample-test.dsq docs/sample-test
 solutions=$(pdftotext docs/sample-test.pdf - | awk 'BEGIN{RS="\f"} /Solutions:/{print NR; exit}')
