@@ -86,13 +86,4 @@ grep -q "holds a line break" "$scratch/log" || fail "the line break was not name
 rm -rf "$scratch/shared drive"
 if teacher "$root/usr/bin/tutorbench" >/dev/null 2>"$scratch/log"; then fail "started without its data folder"; fi
 grep -q "shared drive\" cannot be reached" "$scratch/log" || fail "the missing folder was not named"
-
-# A choice naming a plain file is told apart from a drive that is not connected.
-echo "not a folder" >"$scratch/shared drive"
-if teacher "$root/usr/bin/tutorbench" >/dev/null 2>"$scratch/log"; then fail "started in a plain file"; fi
-grep -q "shared drive\" named in .* is a file, not a folder" "$scratch/log" || fail "the plain file was not named"
-
-# The desktop entry names the class of the program's windows.
-grep -qx "StartupWMClass=tutorbench" "$root/usr/share/applications/org.dosarion.TutorBench.desktop" \
-    || fail "no StartupWMClass"
 echo "installed, validated, started and seeded"
