@@ -40,10 +40,15 @@ PREFIX ?= /usr/local
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
 
-# The Debian package tutorbench_<version>_<arch>.deb, written into $(BUILD)/.
-package: build
-	cd $(BUILD) && cpack -G DEB
-	@ls $(BUILD)/tutorbench_*.deb
+# The Debian package tutorbench_<version>_<arch>.deb, written into $(PACKAGE_BUILD)/: a build of
+# its own with the distribution's hardening flags, of the installed parts only.
+PACKAGE_BUILD ?= build-package
+package: deps
+	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUTORBENCH_HARDENING=ON \
+	    -DTUTORBENCH_BENCH=OFF -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
+	cmake --build $(PACKAGE_BUILD) -j$(JOBS) --target tutorbench tutorbench_launcher sample_database package_documents
+	cd $(PACKAGE_BUILD) && cpack -G DEB
+	@ls $(PACKAGE_BUILD)/tutorbench_*.deb
 
 # The tests build with warnings as errors.
 test: deps $(BUILD)/CMakeCache.txt
@@ -69,4 +74,4 @@ bench: build
 	./bench/run-benchmarks.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(PACKAGE_BUILD)

@@ -4,6 +4,7 @@
 
 #include "core/foundation/file_error.h"
 #include "core/launcher/data_folder.h"
+#include "core/launcher/desktop_identity.h"
 
 #include <QApplication>
 #include <QDir>
@@ -46,8 +47,11 @@ char* toolkitArgv[] = { toolkitName, nullptr };
 
 bool desktop()
 {
-    if (!toolkit && hasDisplay())
+    if (!toolkit && hasDisplay()) {
         toolkit.emplace(toolkitArgc, toolkitArgv);
+        QApplication::setApplicationName(QString::fromLatin1(tb::WindowClass));
+        QGuiApplication::setDesktopFileName(QString::fromLatin1(tb::DesktopEntryId));
+    }
     return toolkit.has_value();
 }
 
@@ -72,6 +76,18 @@ std::optional<fs::path> askForFolder(const fs::path& start)
     if (folder.isEmpty())
         return std::nullopt;
     return fs::path(QDir::cleanPath(folder).toStdString());
+}
+
+// Where the folder dialog opens: the folder chosen before, or the default one when there is
+// none or the file that names it is damaged (choosing again is how that is put right).
+fs::path dialogStart(const tb::LauncherEnvironment& env)
+{
+    try {
+        if (const auto chosen = tb::readChosenFolder(tb::chosenFolderFile(env)))
+            return *chosen;
+    } catch (const tb::FileError&) {
+    }
+    return tb::defaultDataFolder(env);
 }
 
 int usage(int status)
@@ -105,14 +121,22 @@ int launch(int argc, char** argv)
             if (argc == 3)
                 picked = fs::absolute(argv[2]).lexically_normal();
             else if (desktop())
-                picked = askForFolder(
-                    tb::readChosenFolder(tb::chosenFolderFile(env)).value_or(tb::defaultDataFolder(env)));
+                picked = askForFolder(dialogStart(env));
             else
                 return usage(2);
             if (!picked)
                 return 0;
-            if (!fs::is_directory(*picked))
-                throw tb::FileError(picked->string(), "\"" + picked->string() + "\" is not a folder.");
+            std::error_code ec;
+            const fs::file_type type = fs::status(*picked, ec).type();
+            if (type != fs::file_type::directory)
+                throw tb::FileError(picked->string(),
+                    "\"" + picked->string() + "\" "
+                        + (type == fs::file_type::not_found ? std::string("does not exist")
+                                : ec                        ? "cannot be opened (" + ec.message() + ")"
+                                                            : std::string("is a file, not a folder"))
+                        + ". Choose a folder. Nothing has been changed.");
+            // Refused before anything is copied into it.
+            tb::checkRecordable(*picked);
             // The folder was just chosen, so it is there: a new one gets the sample drug database.
             if (tb::seedFolder(*picked, sample) && argc == 2)
                 report("The folder \"" + picked->string()

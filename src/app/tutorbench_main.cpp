@@ -1,6 +1,7 @@
 #include "core/foundation/app_state.h"
 #include "core/foundation/cp1252.h"
 #include "core/foundation/folder_lock.h"
+#include "core/launcher/desktop_identity.h"
 #include "core/startup/startup_loader.h"
 #include "gui/common/qt_prompts.h"
 #include "gui/common/tool_icons.h"
@@ -82,10 +83,10 @@ int main(int argc, char** argv)
     defaultHandler = qInstallMessageHandler(messageHandler);
     try {
         GuardedApplication app(argc, argv);
-        QApplication::setApplicationName(QString::fromLatin1(tb::ProgramTitle));
+        QApplication::setApplicationName(QString::fromLatin1(tb::WindowClass));
         QApplication::setWindowIcon(tb::programIcon());
         // Lets the desktop match the windows to the installed menu entry and its icon.
-        QGuiApplication::setDesktopFileName(QStringLiteral("org.dosarion.TutorBench"));
+        QGuiApplication::setDesktopFileName(QString::fromLatin1(tb::DesktopEntryId));
 
         // Every file of the program lives in the folder it was started in.
         tb::AppState state(std::make_unique<tb::ProductionRandom>(), std::filesystem::current_path());

@@ -105,8 +105,14 @@ TEST_P(FolderNotLockable, GoesOnWithAWarningAndFollowsNothing)
     EXPECT_TRUE(verdict.proceed);
     EXPECT_FALSE(lock.held());
     EXPECT_NE(lock.reason().find(GetParam().reason), std::string::npos) << lock.reason();
-    EXPECT_EQ(
-        verdict.message.rfind("Tutor Bench could not lock the folder \"" + folder.path().string() + "\": ", 0), 0u)
+    // A folder this user cannot write is opened for reading only, and the notice says so.
+    const bool readOnly = std::string(GetParam().name) == "UnwritableFolder";
+    EXPECT_EQ(verdict.readOnly, readOnly);
+    EXPECT_EQ(verdict.message.rfind(readOnly
+                      ? "You cannot write in the folder \"" + folder.path().string() + "\" (Permission denied)"
+                      : "Tutor Bench could not lock the folder \"" + folder.path().string() + "\": ",
+                  0),
+        0u)
         << verdict.message;
     EXPECT_EQ(elsewhere.read("victim"), "keep me");
 }
@@ -123,6 +129,38 @@ INSTANTIATE_TEST_SUITE_P(Cases, FolderNotLockable,
             [](const fs::path& lock, const fs::path&) { ::chmod(lock.parent_path().c_str(), 0500); },
             "Permission denied" }),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FolderLock, LockFileFollowsTheFileCreationMask)
+{
+    TempFolder folder;
+    const mode_t saved = ::umask(027);
+    LockFile lock;
+    const LockFile::Outcome outcome = lock.acquire(folder / "x.lock", Jane);
+    ::umask(saved);
+    ASSERT_EQ(outcome, LockFile::Outcome::Acquired);
+    struct stat info { };
+    ASSERT_EQ(::stat((folder / "x.lock").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+// A stale lock file this user may not write (a colleague's, made with that colleague's mask)
+// is replaced by one of our own; one that is held is not.
+TEST(AsOrdinaryUser, StaleLockFileThatCannotBeWrittenIsTakenOver)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "the superuser writes any file";
+    TempFolder folder;
+    folder.write("x.lock", "Tutor Bench\r\nuser: omar\r\n");
+    ::chmod((folder / "x.lock").c_str(), 0444);
+    LockFile lock;
+    EXPECT_EQ(lock.acquire(folder / "x.lock", Jane), LockFile::Outcome::Acquired) << lock.reason();
+    EXPECT_EQ(tb::parseHolder(folder.read("x.lock")).user, "jane");
+
+    ::chmod((folder / "x.lock").c_str(), 0444); // held, and unwritable to the next one
+    LockFile second;
+    EXPECT_EQ(second.acquire(folder / "x.lock", Omar), LockFile::Outcome::Held);
+    EXPECT_EQ(second.holder().user, "jane");
+}
 
 TEST(FolderLock, LockFileNamesAreNoTestNames)
 {

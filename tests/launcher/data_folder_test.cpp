@@ -1,9 +1,14 @@
 #include "core/launcher/data_folder.h"
 
 #include "core/foundation/file_error.h"
+#include "core/foundation/folder_lock.h"
 #include "core/headless/temp_folder.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace tb {
 namespace {
@@ -20,6 +25,12 @@ template <class F> std::string errorOf(F run)
         return e.what();
     }
     return "no error";
+}
+
+std::string fileBytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
 }
 
 struct XdgCase {
@@ -127,6 +138,128 @@ TEST(PrepareDataFolder, DefaultIsCreatedAndSeededChosenMustExist)
     fs::create_directory(home / "shared");
     EXPECT_EQ(prepareDataFolder(env, TB_SAMPLE_DIR), home / "shared");
     EXPECT_FALSE(holdsDrugDatabase(home / "shared"));
+}
+
+// What is wrong with the choice is said, and the default folder is never used in its place.
+TEST(PrepareDataFolder, BadChoiceIsNamedExactly)
+{
+    TempFolder home;
+    const LauncherEnvironment env { home.path().string(), "", "" };
+    const fs::path file = chosenFolderFile(env);
+    fs::create_directories(file.parent_path());
+    const auto failure = [&] { return errorOf([&] { prepareDataFolder(env, TB_SAMPLE_DIR); }); };
+
+    std::ofstream(file, std::ios::binary) << std::string("/mnt/a\0b\n", 9);
+    EXPECT_NE(failure().find("it holds a NUL byte (byte 7)"), std::string::npos) << failure();
+
+    home.write("plain", "not a folder");
+    writeChosenFolder(file, home / "plain");
+    EXPECT_EQ(failure(),
+        "The data folder \"" + (home / "plain").string() + "\" named in \"" + file.string()
+            + "\" is a file, not a folder. Choose the folder again with \"Choose Data Folder\" in the Tutor Bench "
+              "entry of the applications menu, or delete \""
+            + file.string() + "\" to use your own data folder.");
+
+    fs::remove(file);
+    fs::create_directory(file);
+    EXPECT_NE(failure().find("is a folder, not a file."), std::string::npos) << failure();
+    EXPECT_FALSE(fs::exists(defaultDataFolder(env)));
+}
+
+TEST(ChosenFolder, NamesOneLineCannotKeepAreRefusedBeforeAnythingIsWritten)
+{
+    TempFolder dir;
+    const fs::path file = dir / "data-folder";
+    EXPECT_EQ(errorOf([&] { writeChosenFolder(file, "/mnt/a\nb"); }),
+        "The folder name \"/mnt/a\nb\" holds a line break, which the file that names your data folder cannot "
+        "keep. Rename the folder, or choose another one. Nothing has been changed.");
+    EXPECT_NE(errorOf([&] { checkRecordable("/mnt/a\rb"); }).find("holds a line break"), std::string::npos);
+    EXPECT_NE(errorOf([&] { checkRecordable("/mnt/dosage "); }).find("ends in a blank"), std::string::npos);
+    EXPECT_EQ(errorOf([&] { checkRecordable("/mnt/school drive/dosage"); }), "no error");
+    EXPECT_FALSE(fs::exists(file));
+}
+
+// Two starts at once on a new folder: each seeds or finds it seeded, neither fails, and the
+// sample arrives whole.
+TEST(SeedFolder, TwoStartsAtOnceSeedOnce)
+{
+    for (int round = 0; round < 10; ++round) {
+        TempFolder folder;
+        int gate[2];
+        ASSERT_EQ(::pipe(gate), 0);
+        pid_t children[2];
+        for (pid_t& child : children) {
+            child = ::fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                char go;
+                ::close(gate[1]);
+                (void)::read(gate[0], &go, 1); // released together when the gate closes
+                try {
+                    seedFolder(folder.path(), TB_SAMPLE_DIR);
+                } catch (const std::exception&) {
+                    ::_exit(1);
+                }
+                ::_exit(0);
+            }
+        }
+        ::close(gate[0]);
+        ::close(gate[1]);
+        for (pid_t child : children) {
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
+        }
+        for (const char* name : { "MXDBASE.FIL", "mxdbs1.idx", "mxdbs2.idx", "mxcat.idx" })
+            EXPECT_EQ(folder.read(name), fileBytes(fs::path(TB_SAMPLE_DIR) / name)) << name;
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 4);
+    }
+}
+
+TEST(SeedFolder, FolderHeldByAnotherCopyIsLeftAlone)
+{
+    TempFolder folder;
+    LockFile other;
+    ASSERT_EQ(other.acquire(folder / FolderLockFileName, { "jane", "PC-12", 4242, "" }), LockFile::Outcome::Acquired);
+    const std::string error = errorOf([&] { seedFolder(folder.path(), TB_SAMPLE_DIR); });
+    EXPECT_EQ(error,
+        "The folder \"" + folder.path().string()
+            + "\" holds no drug database yet, and another copy of Tutor Bench (jane) holds it. Start Tutor Bench "
+              "again in a moment. Nothing has been changed.");
+    EXPECT_FALSE(holdsDrugDatabase(folder.path()));
+}
+
+// Permission bits do not stop the superuser; CI runs these as an ordinary user.
+TEST(AsOrdinaryUser, UnreadableChoiceIsReportedNotReplacedByTheDefault)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "the superuser reads any file";
+    TempFolder home;
+    const LauncherEnvironment env { home.path().string(), "", "" };
+    writeChosenFolder(chosenFolderFile(env), home.path());
+    ::chmod(chosenFolderFile(env).c_str(), 0200);
+    const std::string error = errorOf([&] { prepareDataFolder(env, TB_SAMPLE_DIR); });
+    EXPECT_EQ(error.rfind("The file \"" + chosenFolderFile(env).string()
+                      + "\", which names your data folder, cannot be read (Permission denied). Choose the folder again",
+                  0),
+        0u)
+        << error;
+    EXPECT_FALSE(fs::exists(defaultDataFolder(env)));
+}
+
+TEST(AsOrdinaryUser, ReadOnlyFolderIsNotSeededAndSaysWhy)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "the superuser writes into any folder";
+    TempFolder folder;
+    ::chmod(folder.path().c_str(), 0555);
+    const std::string error = errorOf([&] { seedFolder(folder.path(), TB_SAMPLE_DIR); });
+    ::chmod(folder.path().c_str(), 0755);
+    EXPECT_EQ(error,
+        "The folder \"" + folder.path().string()
+            + "\" holds no drug database, and the sample drug database cannot be copied into it: you cannot write in "
+              "this folder (Permission denied). Choose a folder you can write in, or ask whoever manages this one to "
+              "copy the drug database files (MXDBASE.FIL, mxdbs1.idx, mxdbs2.idx and mxcat.idx) into it.");
 }
 
 } // namespace

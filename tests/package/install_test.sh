@@ -71,6 +71,17 @@ mkdir "$scratch/shared drive"
 seeded "$scratch/shared drive"
 start_in "$scratch/shared drive"
 
+# A folder whose name one line cannot keep is refused before anything is copied into it.
+odd="$scratch/two
+lines"
+mkdir "$odd"
+if teacher "$root/usr/bin/tutorbench" --choose-folder "$odd" </dev/null >/dev/null 2>"$scratch/log"; then
+    fail "a folder name with a line break was recorded"
+fi
+grep -q "holds a line break" "$scratch/log" || fail "the line break was not named"
+[ -z "$(ls -A "$odd")" ] || fail "the refused folder was seeded"
+[ "$(cat "$scratch/config/tutorbench/data-folder")" = "$scratch/shared drive" ] || fail "the choice was changed"
+
 # The chosen folder gone (the drive not connected): the launcher names it and stops.
 rm -rf "$scratch/shared drive"
 if teacher "$root/usr/bin/tutorbench" >/dev/null 2>"$scratch/log"; then fail "started without its data folder"; fi

@@ -2,7 +2,9 @@
 
 #include "core/drugdb/index_files.h"
 #include "core/foundation/app_state.h"
+#include "core/foundation/cp1252.h"
 #include "core/foundation/file_error.h"
+#include "core/foundation/folder_lock.h"
 #include "core/foundation/number_format.h"
 #include "core/foundation/prompts.h"
 
@@ -63,6 +65,13 @@ void DrugEditor::reportFileProblem(const std::string& what)
 
 bool DrugEditor::Form_Load()
 {
+    // Closing the editor rebuilds the index files, which a folder this user cannot write refuses:
+    // records changed in place would then disagree with the indexes, so nothing is edited there.
+    if (const auto problem = folderWriteProblem(state_.dataFolder)) {
+        reportFileProblem("The drug database cannot be edited: you cannot write in the folder \""
+            + toCp1252(state_.dataFolder.string()) + "\" (" + *problem + ").");
+        return false;
+    }
     try {
         state_.categories = loadCategories(state_.dataFolder);
     } catch (const std::exception& e) {

@@ -188,7 +188,6 @@ LockFile::Outcome LockFile::attempt(const LockHolder& me, bool& retry)
     // Never follows a link planted at the name; a FIFO there cannot block the open.
     constexpr int Flags = O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
     int fd = ::open(name, Flags | O_CREAT | O_EXCL, 0666);
-    const bool created = fd >= 0;
     const bool existed = fd < 0 && errno == EEXIST;
     if (existed)
         fd = ::open(name, Flags);
@@ -202,20 +201,26 @@ LockFile::Outcome LockFile::attempt(const LockHolder& me, bool& retry)
         if (const int look = ::open(name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK); look >= 0) {
             flock test = lockRequest(F_WRLCK);
             struct stat info { };
-            const bool held = ::fstat(look, &info) == 0 && S_ISREG(info.st_mode)
-                && ::fcntl(look, F_OFD_GETLK, &test) == 0 && test.l_type != F_UNLCK;
+            const bool regular = ::fstat(look, &info) == 0 && S_ISREG(info.st_mode);
+            const bool probed = regular && ::fcntl(look, F_OFD_GETLK, &test) == 0;
+            const bool held = probed && test.l_type != F_UNLCK;
             if (held)
                 holder_ = parseHolder(readHolderText(look));
+            // Left behind by a colleague's copy that died: its file follows that user's file-creation
+            // mask, so it is removed (the folder permitting) and a lock file of our own created.
+            const bool stale = probed && !held && error == EACCES && sameFile(look, path_) && ::unlink(name) == 0;
             ::close(look);
             if (held)
                 return Outcome::Held;
+            if (stale) {
+                retry = true;
+                return Outcome::Unavailable;
+            }
         }
         return refuse("the lock file \"" + path_.filename().string() + "\" cannot be opened: " + systemReason(error));
     }
-    // Created with rights for every user, so that a colleague's copy can take the lock
-    // over once this one ends; the process's file-creation mask would narrow them.
-    if (created)
-        (void)::fchmod(fd, 0666);
+    // Created 0666 less the file-creation mask, like any other file this user makes; a
+    // colleague who cannot write it takes a stale one over by removing it (above).
     struct stat info { };
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
@@ -382,28 +387,51 @@ int removeStaleIn(const std::filesystem::path& folder, bool descend)
 int removeStaleLeftovers(const std::filesystem::path& folder)
 {
     return removeStaleIn(folder, true);
-}
 
-FolderLockVerdict lockFolder(LockFile& lock, const std::filesystem::path& folder)
-{
-    switch (lock.acquire(folder / FolderLockFileName, currentHolder())) {
-    case LockFile::Outcome::Acquired:
-        // No other copy works here now: what a killed one left is nobody's.
-        removeStaleLeftovers(folder);
-        return {};
-    case LockFile::Outcome::Held:
-        return { false, folderInUseMessage(folder, lock.holder()) };
-    case LockFile::Outcome::Unavailable:
-        break;
+    std::string readOnlyFolderMessage(const std::filesystem::path& folder, const std::string& reason)
+    {
+        return "You cannot write in the folder \"" + toCp1252(folder.string()) + "\" (" + toCp1252(reason)
+            + "), so Tutor Bench opens it for reading only.\r\n\r\nYou can open, read and print the tests in it. "
+              "No file can be created or replaced in this folder, so a new test, Save As and the drug database "
+              "editor are refused with a message, and the settings have every option off unless MX.INI is "
+              "there.\r\n\r\nTo work in this folder, ask whoever manages it for the right to write "
+              "in it, or copy it to a folder of your own and choose that one with \"Choose Data Folder\" in the "
+              "Tutor Bench entry of the applications menu.";
     }
-    return { true, folderNotLockedMessage(folder, lock.reason()) };
-}
 
-std::string testInUseMessage(const std::filesystem::path& testFile, const LockHolder& holder)
-{
-    return "The test \"" + toCp1252(testFile.string()) + "\" is open in " + describeHolder(holder)
-        + ".\r\n\r\nA test can be worked on in one place at a time, so that no change is lost. Close it there "
-          "first.";
-}
+    std::optional<std::string> folderWriteProblem(const std::filesystem::path& folder)
+    {
+        if (::access(folder.c_str(), W_OK | X_OK) == 0)
+            return std::nullopt;
+        const int error = errno;
+        if (error != EACCES && error != EROFS && error != EPERM)
+            return std::nullopt; // not a question of rights: whatever writes first names the problem
+        return std::string(std::strerror(error));
+    }
+
+    FolderLockVerdict lockFolder(LockFile & lock, const std::filesystem::path& folder)
+    {
+        switch (lock.acquire(folder / FolderLockFileName, currentHolder())) {
+        case LockFile::Outcome::Acquired:
+            // No other copy works here now: what a killed one left is nobody's.
+            removeStaleLeftovers(folder);
+            return {};
+        case LockFile::Outcome::Held:
+            return { false, false, folderInUseMessage(folder, lock.holder()) };
+        case LockFile::Outcome::Unavailable:
+            break;
+        }
+        // Nothing is written in a folder this user cannot write, so no other copy can lose a change here.
+        if (const auto problem = folderWriteProblem(folder))
+            return { true, true, readOnlyFolderMessage(folder, *problem) };
+        return { true, false, folderNotLockedMessage(folder, lock.reason()) };
+    }
+
+    std::string testInUseMessage(const std::filesystem::path& testFile, const LockHolder& holder)
+    {
+        return "The test \"" + toCp1252(testFile.string()) + "\" is open in " + describeHolder(holder)
+            + ".\r\n\r\nA test can be worked on in one place at a time, so that no change is lost. Close it there "
+              "first.";
+    }
 
 } // namespace tb

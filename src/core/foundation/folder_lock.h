@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -78,10 +79,11 @@ bool isLockFileName(std::string_view name);
 /// "jane on the computer PC-12 since 2024-05-06 14:03", leaving out what is not known.
 std::string describeHolder(const LockHolder& holder);
 
-/// What start-up does about its folder's lock: go on or not, and what to tell the teacher
-/// first (empty: nothing).
+/// What start-up does about its folder's lock: go on or not, whether the folder can only be
+/// read, and what to tell the teacher first (empty: nothing).
 struct FolderLockVerdict {
     bool proceed = true;
+    bool readOnly = false;
     std::string message;
 };
 
@@ -93,15 +95,23 @@ struct FolderLockVerdict {
 /// stays. Returns how many files were removed.
 int removeStaleLeftovers(const std::filesystem::path& folder);
 
+/// Why this user cannot create files in `folder`, in the system's words ("Permission denied",
+/// "Read-only file system"); nothing when it can.
+std::optional<std::string> folderWriteProblem(const std::filesystem::path& folder);
+
 /// Takes the lock of `folder` into `lock` before any file of the folder is read or written.
-/// A folder another copy holds is refused (nothing in it touched); one that cannot be locked
-/// at all is used with a warning. Once the lock is taken, stale leftovers are removed.
+/// A folder another copy holds is refused (nothing in it touched); a folder this user cannot
+/// write is used for reading only, with a notice; one that cannot be locked otherwise is used
+/// with a warning.
+/// Once the lock is taken, stale leftovers are removed.
 FolderLockVerdict lockFolder(LockFile& lock, const std::filesystem::path& folder);
 
 /// The refusal of a second copy in a folder another copy holds (Windows-1252 text).
 std::string folderInUseMessage(const std::filesystem::path& folder, const LockHolder& holder);
 /// The warning when the folder cannot be locked (read-only folder, no locks on the drive).
 std::string folderNotLockedMessage(const std::filesystem::path& folder, const std::string& reason);
+/// The notice when the program starts in a folder it cannot write (Windows-1252 text).
+std::string readOnlyFolderMessage(const std::filesystem::path& folder, const std::string& reason);
 /// The refusal to open or write a test that another copy has as its working file.
 std::string testInUseMessage(const std::filesystem::path& testFile, const LockHolder& holder);
 

@@ -1,6 +1,7 @@
 #include "core/foundation/settings.h"
 
 #include "core/foundation/field_codec.h"
+#include "core/foundation/folder_lock.h"
 #include "core/foundation/record_file.h"
 
 namespace tb {
@@ -55,6 +56,10 @@ Settings loadSettings(const std::filesystem::path& folder)
     const auto path = findFile(folder, SettingsFileName);
     std::error_code ec;
     const bool exists = std::filesystem::exists(path, ec);
+    // A folder this user cannot write keeps no settings file: every option is off, as with an
+    // empty file, and nothing is created.
+    if (!exists && folderWriteProblem(folder))
+        return Settings::unpack("");
     RecordFile file(path, Settings::RecordLength, exists ? RecordFile::Mode::Read : RecordFile::Mode::ReadWrite);
     std::string record;
     file.read(1, record);

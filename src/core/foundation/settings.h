@@ -41,7 +41,8 @@ struct Settings {
 inline constexpr const char* SettingsFileName = "MX.INI";
 
 /// Reads record 1 of MX.INI in `folder`. A missing file is created empty and gives
-/// a record of zeros. Throws FileError when the file exists but cannot be read.
+/// a record of zeros; in a folder this user cannot write, nothing is created. Throws
+/// FileError when the file exists but cannot be read.
 Settings loadSettings(const std::filesystem::path& folder);
 
 /// Writes the record as the first 140 bytes of MX.INI; any longer tail stays.

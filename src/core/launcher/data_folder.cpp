@@ -3,11 +3,18 @@
 #include "core/drugdb/drug_file.h"
 #include "core/drugdb/index_files.h"
 #include "core/foundation/file_error.h"
+#include "core/foundation/folder_lock.h"
 #include "core/foundation/record_file.h"
 
 #include <array>
-#include <fstream>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <system_error>
+#include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -19,6 +26,9 @@ namespace {
 constexpr std::size_t MaxChoiceBytes = 4096;
 // The largest drug data file holds 32767 records of 240 bytes; the sample is far smaller.
 constexpr std::uintmax_t MaxSampleFileBytes = 16u << 20;
+// Seeding takes a few milliseconds; another start holding the folder longer than this is not seeding.
+constexpr int SeedLockWaits = 40;
+constexpr std::chrono::milliseconds SeedLockPause { 50 };
 
 // The data file comes last, so that a seeding cut short is completed at the next start.
 constexpr std::array<const char*, 4> SampleFiles { TabletIndexFileName, FluidIndexFileName, CategoryFileName,
@@ -54,21 +64,48 @@ fs::path defaultDataFolder(const LauncherEnvironment& env)
 
 std::optional<fs::path> readChosenFolder(const fs::path& file)
 {
+    const std::string name = quoted(file);
+    const std::string what = "The file " + name + ", which names your data folder, ";
+    const std::string advice = " Choose the folder again with \"Choose Data Folder\" in the Tutor Bench entry of the "
+                               "applications menu, or delete the file to use your own data folder.";
+    auto refuse = [&](const std::string& why) { return FileError(file.string(), what + why + advice); };
+
     std::error_code ec;
     const fs::file_status status = fs::status(file, ec);
     if (status.type() == fs::file_type::not_found)
         return std::nullopt;
-    if (ec || status.type() != fs::file_type::regular)
-        throw FileError(
-            file.string(), "The file " + quoted(file) + " that names your data folder is not a readable file.");
-    std::ifstream in(file, std::ios::binary);
+    if (ec)
+        throw refuse("cannot be read (" + ec.message() + ").");
+    if (status.type() == fs::file_type::directory)
+        throw refuse("is a folder, not a file.");
+    if (status.type() != fs::file_type::regular)
+        throw refuse("is not a plain file.");
+    // Non-blocking, so that whatever replaced the file since the look above cannot hang the start.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        throw refuse("cannot be read (" + std::string(std::strerror(errno)) + ").");
     std::string text(MaxChoiceBytes + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    if (in.bad())
-        throw FileError(file.string(), "The file " + quoted(file) + " that names your data folder cannot be read.");
-    text.resize(static_cast<std::size_t>(in.gcount()));
+    std::size_t got = 0;
+    int error = 0;
+    while (got < text.size()) {
+        const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            error = errno;
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (error != 0)
+        throw refuse("cannot be read (" + std::string(std::strerror(error)) + ").");
+    text.resize(got);
     if (text.size() > MaxChoiceBytes)
-        throw FileError(file.string(), "The file " + quoted(file) + " is too long to name a folder.");
+        throw refuse("is longer than " + std::to_string(MaxChoiceBytes) + " bytes, so it names no folder.");
+    if (const auto nul = text.find('\0'); nul != std::string::npos)
+        throw refuse(
+            "is damaged: it holds a NUL byte (byte " + std::to_string(nul + 1) + "), which no folder name can hold.");
     // One line; a line end, and blanks around it, do not belong to the name.
     text = text.substr(0, text.find_first_of("\r\n"));
     const auto first = text.find_first_not_of(" \t");
@@ -76,17 +113,33 @@ std::optional<fs::path> readChosenFolder(const fs::path& file)
         return std::nullopt;
     text = text.substr(first, text.find_last_not_of(" \t") - first + 1);
     if (!fs::path(text).is_absolute())
-        throw FileError(file.string(),
-            "The file " + quoted(file) + " names the data folder \"" + text
-                + "\", which is not a full path. Choose the folder again.");
+        throw refuse("names the data folder \"" + text + "\", which is not a full path (it must begin with \"/\").");
     return fs::path(text);
+}
+
+void checkRecordable(const fs::path& folder)
+{
+    const std::string text = folder.string();
+    std::string why;
+    if (!folder.is_absolute())
+        why = "is not a full path";
+    else if (text.size() > MaxChoiceBytes)
+        why = "is longer than " + std::to_string(MaxChoiceBytes) + " bytes";
+    else if (text.find_first_of("\r\n") != std::string::npos)
+        why = "holds a line break";
+    else if (text.back() == ' ' || text.back() == '\t')
+        why = "ends in a blank";
+    if (why.empty())
+        return;
+    throw FileError(text,
+        "The folder name " + quoted(folder) + " " + why
+            + ", which the file that names your data folder cannot keep. Rename the folder, or choose another one. "
+              "Nothing has been changed.");
 }
 
 void writeChosenFolder(const fs::path& file, const fs::path& folder)
 {
-    if (!folder.is_absolute() || folder.string().size() > MaxChoiceBytes
-        || folder.string().find_first_of("\r\n") != std::string::npos)
-        throw FileError(folder.string(), "The folder " + quoted(folder) + " cannot be recorded as the data folder.");
+    checkRecordable(folder);
     std::error_code ec;
     fs::create_directories(file.parent_path(), ec);
     if (ec)
@@ -105,6 +158,32 @@ bool seedFolder(const fs::path& folder, const fs::path& sample)
 {
     if (holdsDrugDatabase(folder))
         return false;
+    if (const auto problem = folderWriteProblem(folder))
+        throw FileError(folder.string(),
+            "The folder " + quoted(folder)
+                + " holds no drug database, and the sample drug database cannot be "
+                  "copied into it: you cannot write in this folder ("
+                + *problem
+                + "). Choose a folder you can write in, or ask whoever manages this one to copy the drug database "
+                  "files (MXDBASE.FIL, mxdbs1.idx, mxdbs2.idx and mxcat.idx) into it.");
+
+    // Seeded under the folder's own lock, so that two starts at once copy the sample once.
+    // Another holder is most likely another start seeding the same folder: it is given a moment.
+    LockFile lock;
+    for (int wait = 0;; ++wait) {
+        if (lock.acquire(folder / FolderLockFileName, currentHolder()) != LockFile::Outcome::Held)
+            break; // taken, or a drive without locks: seeded without one
+        if (holdsDrugDatabase(folder))
+            return false;
+        if (wait == SeedLockWaits)
+            throw FileError(folder.string(),
+                "The folder " + quoted(folder) + " holds no drug database yet, and another copy of Tutor Bench ("
+                    + (lock.holder().user.empty() ? std::string("user not known") : lock.holder().user)
+                    + ") holds it. Start Tutor Bench again in a moment. Nothing has been changed.");
+        std::this_thread::sleep_for(SeedLockPause);
+    }
+    if (holdsDrugDatabase(folder))
+        return false; // seeded by the start that held the lock a moment ago
     for (const char* name : SampleFiles) {
         std::error_code ec;
         if (fs::exists(findFile(folder, name), ec))
@@ -121,13 +200,25 @@ bool seedFolder(const fs::path& folder, const fs::path& sample)
 fs::path prepareDataFolder(const LauncherEnvironment& env, const fs::path& sample)
 {
     std::error_code ec;
-    if (const auto chosen = readChosenFolder(chosenFolderFile(env))) {
-        if (!fs::is_directory(*chosen, ec))
+    const fs::path file = chosenFolderFile(env);
+    if (const auto chosen = readChosenFolder(file)) {
+        const fs::file_status status = fs::status(*chosen, ec);
+        if (status.type() == fs::file_type::directory)
+            return *chosen;
+        const std::string again = " Choose the folder again with \"Choose Data Folder\" in the Tutor Bench entry of "
+                                  "the applications menu, or delete "
+            + quoted(file) + " to use your own data folder.";
+        if (status.type() == fs::file_type::not_found)
             throw FileError(chosen->string(),
                 "The data folder " + quoted(*chosen)
                     + " cannot be reached. Connect the drive that holds it, or choose another folder with "
                       "\"Choose Data Folder\" in the Tutor Bench entry of the applications menu.");
-        return *chosen;
+        if (ec)
+            throw FileError(chosen->string(),
+                "The data folder " + quoted(*chosen) + " cannot be opened (" + ec.message()
+                    + "). Ask whoever manages it for access." + again);
+        throw FileError(chosen->string(),
+            "The data folder " + quoted(*chosen) + " named in " + quoted(file) + " is a file, not a folder." + again);
     }
     const fs::path folder = defaultDataFolder(env);
     fs::create_directories(folder, ec);

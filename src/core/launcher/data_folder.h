@@ -23,8 +23,13 @@ std::filesystem::path chosenFolderFile(const LauncherEnvironment& env);
 std::filesystem::path defaultDataFolder(const LauncherEnvironment& env);
 
 /// The folder named in `file`, or nothing when the file does not exist or names no
-/// folder. Throws FileError when the file cannot be read or does not hold an absolute path.
+/// folder. Throws FileError, saying what is wrong, when the file cannot be read, is damaged
+/// or does not hold an absolute path.
 std::optional<std::filesystem::path> readChosenFolder(const std::filesystem::path& file);
+
+/// Throws FileError, saying why, when `folder` cannot be recorded as the teacher's choice:
+/// not a full path, too long, or holding a line break or outer blanks that one line cannot keep.
+void checkRecordable(const std::filesystem::path& folder);
 
 /// Records `folder` (an absolute path) as the teacher's choice, through a scratch file
 /// and a rename.
@@ -34,8 +39,8 @@ void writeChosenFolder(const std::filesystem::path& file, const std::filesystem:
 bool holdsDrugDatabase(const std::filesystem::path& folder);
 
 /// Copies the sample drug database from `sample` into `folder` when the folder holds none
-/// of it. Returns true when it copied. An existing file is never overwritten. Throws
-/// FileError when a file cannot be copied.
+/// of it, under the folder's lock. Returns true when it copied. An existing file is never
+/// overwritten. Throws FileError when the folder cannot be written or a file cannot be copied.
 bool seedFolder(const std::filesystem::path& folder, const std::filesystem::path& sample);
 
 /// The folder the program starts in: the chosen one, which must exist, or else the
