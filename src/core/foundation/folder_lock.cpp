@@ -387,51 +387,52 @@ int removeStaleIn(const std::filesystem::path& folder, bool descend)
 int removeStaleLeftovers(const std::filesystem::path& folder)
 {
     return removeStaleIn(folder, true);
+}
 
-    std::string readOnlyFolderMessage(const std::filesystem::path& folder, const std::string& reason)
-    {
-        return "You cannot write in the folder \"" + toCp1252(folder.string()) + "\" (" + toCp1252(reason)
-            + "), so Tutor Bench opens it for reading only.\r\n\r\nYou can open, read and print the tests in it. "
-              "No file can be created or replaced in this folder, so a new test, Save As and the drug database "
-              "editor are refused with a message, and the settings have every option off unless MX.INI is "
-              "there.\r\n\r\nTo work in this folder, ask whoever manages it for the right to write "
-              "in it, or copy it to a folder of your own and choose that one with \"Choose Data Folder\" in the "
-              "Tutor Bench entry of the applications menu.";
-    }
+std::string readOnlyFolderMessage(const std::filesystem::path& folder, const std::string& reason)
+{
+    return "You cannot write in the folder \"" + toCp1252(folder.string()) + "\" (" + toCp1252(reason)
+        + "), so Tutor Bench opens it for reading only.\r\n\r\nYou can open, read and print the tests in it. "
+          "No file can be created or replaced in this folder, so a new test, Save As and the drug database "
+          "editor are refused with a message, and the settings have every option off unless MX.INI is "
+          "there.\r\n\r\nTo work in this folder, ask whoever manages it for the right to write "
+          "in it, or copy it to a folder of your own and choose that one with \"Choose Data Folder\" in the "
+          "Tutor Bench entry of the applications menu.";
+}
 
-    std::optional<std::string> folderWriteProblem(const std::filesystem::path& folder)
-    {
-        if (::access(folder.c_str(), W_OK | X_OK) == 0)
-            return std::nullopt;
-        const int error = errno;
-        if (error != EACCES && error != EROFS && error != EPERM)
-            return std::nullopt; // not a question of rights: whatever writes first names the problem
-        return std::string(std::strerror(error));
-    }
+std::optional<std::string> folderWriteProblem(const std::filesystem::path& folder)
+{
+    if (::access(folder.c_str(), W_OK | X_OK) == 0)
+        return std::nullopt;
+    const int error = errno;
+    if (error != EACCES && error != EROFS && error != EPERM)
+        return std::nullopt; // not a question of rights: whatever writes first names the problem
+    return std::string(std::strerror(error));
+}
 
-    FolderLockVerdict lockFolder(LockFile & lock, const std::filesystem::path& folder)
-    {
-        switch (lock.acquire(folder / FolderLockFileName, currentHolder())) {
-        case LockFile::Outcome::Acquired:
-            // No other copy works here now: what a killed one left is nobody's.
-            removeStaleLeftovers(folder);
-            return {};
-        case LockFile::Outcome::Held:
-            return { false, false, folderInUseMessage(folder, lock.holder()) };
-        case LockFile::Outcome::Unavailable:
-            break;
-        }
-        // Nothing is written in a folder this user cannot write, so no other copy can lose a change here.
-        if (const auto problem = folderWriteProblem(folder))
-            return { true, true, readOnlyFolderMessage(folder, *problem) };
-        return { true, false, folderNotLockedMessage(folder, lock.reason()) };
+FolderLockVerdict lockFolder(LockFile& lock, const std::filesystem::path& folder)
+{
+    switch (lock.acquire(folder / FolderLockFileName, currentHolder())) {
+    case LockFile::Outcome::Acquired:
+        // No other copy works here now: what a killed one left is nobody's.
+        removeStaleLeftovers(folder);
+        return {};
+    case LockFile::Outcome::Held:
+        return { false, false, folderInUseMessage(folder, lock.holder()) };
+    case LockFile::Outcome::Unavailable:
+        break;
     }
+    // Nothing is written in a folder this user cannot write, so no other copy can lose a change here.
+    if (const auto problem = folderWriteProblem(folder))
+        return { true, true, readOnlyFolderMessage(folder, *problem) };
+    return { true, false, folderNotLockedMessage(folder, lock.reason()) };
+}
 
-    std::string testInUseMessage(const std::filesystem::path& testFile, const LockHolder& holder)
-    {
-        return "The test \"" + toCp1252(testFile.string()) + "\" is open in " + describeHolder(holder)
-            + ".\r\n\r\nA test can be worked on in one place at a time, so that no change is lost. Close it there "
-              "first.";
-    }
+std::string testInUseMessage(const std::filesystem::path& testFile, const LockHolder& holder)
+{
+    return "The test \"" + toCp1252(testFile.string()) + "\" is open in " + describeHolder(holder)
+        + ".\r\n\r\nA test can be worked on in one place at a time, so that no change is lost. Close it there "
+          "first.";
+}
 
 } // namespace tb
