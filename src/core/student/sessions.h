@@ -13,6 +13,12 @@
 namespace tb {
 
 struct AppState;
+struct StartupProblem;
+
+/// Loads what free practice needs into `state` (settings, indexes, categories) without writing
+/// anything: a missing MX.INI means every option off and is not created. Returns the problem
+/// when a drug database file is missing or does not parse.
+std::optional<StartupProblem> loadStudentFiles(AppState& state);
 
 /// One form of a test, read and ready to be asked.
 struct LoadedForm {

@@ -68,6 +68,8 @@ MarkedAnswer markAnswer(const StudentQuestion& question, std::string_view typed)
 /// The feedback lines of a marked answer, Dosarion's own wording: "Right." or "Wrong.", then
 /// "Your answer: ...", "The correct answer: 2.5 ml", the note and the diagnosis where there
 /// are. A refused answer gives its message alone. The solution is shown apart (fixed pitch).
-std::vector<std::string> feedbackLines(const StudentQuestion& question, const MarkedAnswer& marked);
+/// Without `withCorrectAnswer` (tries left while practising) the correct answer is left out.
+std::vector<std::string> feedbackLines(
+    const StudentQuestion& question, const MarkedAnswer& marked, bool withCorrectAnswer = true);
 
 } // namespace tb
