@@ -118,24 +118,49 @@ bool seedFolder(const fs::path& folder, const fs::path& sample)
     return true;
 }
 
-fs::path prepareDataFolder(const LauncherEnvironment& env, const fs::path& sample)
+namespace {
+
+// The chosen folder, which must be there; nothing when none was chosen.
+std::optional<fs::path> reachableChoice(const LauncherEnvironment& env, const char* program)
 {
+    const auto chosen = readChosenFolder(chosenFolderFile(env));
     std::error_code ec;
-    if (const auto chosen = readChosenFolder(chosenFolderFile(env))) {
-        if (!fs::is_directory(*chosen, ec))
-            throw FileError(chosen->string(),
-                "The data folder " + quoted(*chosen)
-                    + " cannot be reached. Connect the drive that holds it, or choose another folder with "
-                      "\"Choose Data Folder\" in the Tutor Bench entry of the applications menu.");
-        return *chosen;
-    }
+    if (chosen && !fs::is_directory(*chosen, ec))
+        throw FileError(chosen->string(),
+            "The data folder " + quoted(*chosen)
+                + " cannot be reached. Connect the drive that holds it, or choose another folder with "
+                  "\"Choose Data Folder\" in the "
+                + program + " entry of the applications menu.");
+    return chosen;
+}
+
+fs::path createdDefaultFolder(const LauncherEnvironment& env)
+{
     const fs::path folder = defaultDataFolder(env);
+    std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec)
         throw FileError(
             folder.string(), "The data folder " + quoted(folder) + " cannot be created: " + ec.message() + ".");
+    return folder;
+}
+
+} // namespace
+
+fs::path prepareDataFolder(const LauncherEnvironment& env, const fs::path& sample)
+{
+    if (auto chosen = reachableChoice(env, "Tutor Bench"))
+        return *chosen;
+    const fs::path folder = createdDefaultFolder(env);
     seedFolder(folder, sample);
     return folder;
+}
+
+fs::path studentDataFolder(const LauncherEnvironment& env)
+{
+    if (auto chosen = reachableChoice(env, "Dosarion"))
+        return *chosen;
+    return createdDefaultFolder(env);
 }
 
 } // namespace tb
