@@ -36,8 +36,8 @@ QPushButton* button(const QString& caption, const char* name, const QString& acc
 
 } // namespace
 
-FreePracticeWindow::FreePracticeWindow(AppState& state, bool drugDatabase, std::string student,
-    std::filesystem::path dataFolder, QWidget* parent)
+FreePracticeWindow::FreePracticeWindow(
+    AppState& state, bool drugDatabase, std::string student, std::filesystem::path dataFolder, QWidget* parent)
     : QMainWindow(parent)
     , state_(state)
     , student_(std::move(student))
@@ -86,7 +86,8 @@ void FreePracticeWindow::createWidgets(bool drugDatabase)
     DrugCategoryLabel_->setBuddy(DrugCategoryList_);
     if (drugDatabase) {
         for (int i = 1; i <= state_.categories.CategoryCount; ++i) {
-            auto* item = new QListWidgetItem(fromProgram(state_.categories.CategoryName[static_cast<std::size_t>(i)]).trimmed());
+            auto* item = new QListWidgetItem(
+                fromProgram(state_.categories.CategoryName[static_cast<std::size_t>(i)]).trimmed());
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
             item->setCheckState(Qt::Unchecked);
             item->setData(Qt::UserRole, static_cast<int>(state_.categories.CategoryCode[static_cast<std::size_t>(i)]));
@@ -97,7 +98,8 @@ void FreePracticeWindow::createWidgets(bool drugDatabase)
         CategoryCheck_[2]->setEnabled(false);
         DrugCategoryList_->setEnabled(false);
     }
-    NewQuestion_ = button(QStringLiteral("&New Question"), "NewQuestionButton", QStringLiteral("New question"), central);
+    NewQuestion_
+        = button(QStringLiteral("&New Question"), "NewQuestionButton", QStringLiteral("New question"), central);
 
     auto* left = new QVBoxLayout;
     left->addWidget(categories);
@@ -108,7 +110,8 @@ void FreePracticeWindow::createWidgets(bool drugDatabase)
     Panel_ = new QuestionPanel(true, central);
     TriesLabel_ = new QLabel(central);
     TriesLabel_->setObjectName(QStringLiteral("TriesLabel"));
-    ShowSolution_ = button(QStringLiteral("Show &Solution"), "ShowSolutionButton", QStringLiteral("Show the worked solution"), central);
+    ShowSolution_ = button(
+        QStringLiteral("Show &Solution"), "ShowSolutionButton", QStringLiteral("Show the worked solution"), central);
     Finish_ = button(QStringLiteral("&Finish"), "FinishButton", QStringLiteral("Finish the practice"), central);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(ShowSolution_);

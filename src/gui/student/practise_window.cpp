@@ -56,7 +56,8 @@ void PractiseWindow::createWidgets(const QString& testTitle)
     Panel_ = new QuestionPanel(true, central);
     TriesLabel_ = new QLabel(central);
     TriesLabel_->setObjectName(QStringLiteral("TriesLabel"));
-    ShowSolution_ = button(QStringLiteral("Show &Solution"), "ShowSolutionButton", QStringLiteral("Show the worked solution"), central);
+    ShowSolution_ = button(
+        QStringLiteral("Show &Solution"), "ShowSolutionButton", QStringLiteral("Show the worked solution"), central);
     Previous_ = button(QStringLiteral("&Previous"), "PreviousButton", QStringLiteral("Previous question"), central);
     Next_ = button(QStringLiteral("&Next"), "NextButton", QStringLiteral("Next question"), central);
     AnotherLikeThis_ = button(QStringLiteral("Another &Like This"), "AnotherLikeThisButton",
@@ -105,8 +106,8 @@ void PractiseWindow::connectWidgets()
 void PractiseWindow::showCurrent()
 {
     const QuestionState& state = session_.current();
-    Panel_->showQuestion(state.question,
-        QStringLiteral("Question %1 of %2").arg(session_.position()).arg(session_.count()));
+    Panel_->showQuestion(
+        state.question, QStringLiteral("Question %1 of %2").arg(session_.position()).arg(session_.count()));
     if (!state.answers.empty()) {
         Panel_->setAnswer(fromProgram(state.answers.back().typed));
         Panel_->showFeedback(state.question, state.answers.back());
@@ -124,8 +125,8 @@ void PractiseWindow::showState()
     ShowSolution_->setEnabled(!state.solutionShown);
     const int left = session_.triesLeft();
     TriesLabel_->setText(state.done ? QString()
-                                    : left == 1 ? QStringLiteral("1 try left.")
-                                                : QStringLiteral("%1 tries left.").arg(left));
+            : left == 1             ? QStringLiteral("1 try left.")
+                                    : QStringLiteral("%1 tries left.").arg(left));
     Previous_->setEnabled(session_.position() > 1);
     Next_->setEnabled(session_.position() < session_.count());
     AnotherLikeThis_->setEnabled(session_.hasAnotherLikeThis());

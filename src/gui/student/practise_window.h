@@ -20,8 +20,8 @@ class PractiseWindow final : public QMainWindow {
     Q_OBJECT
 
 public:
-    PractiseWindow(PractiseSession session, const QString& testTitle, std::filesystem::path dataFolder,
-        QWidget* parent = nullptr);
+    PractiseWindow(
+        PractiseSession session, const QString& testTitle, std::filesystem::path dataFolder, QWidget* parent = nullptr);
 
     const PractiseSession& session() const { return session_; }
     /// The file the results went into; empty until they are written.

@@ -109,7 +109,7 @@ void QuestionPanel::createWidgets(bool marking)
 void QuestionPanel::connectWidgets()
 {
     const auto check = [this] {
-        if (CheckButton_ && CheckButton_->isEnabled())
+        if (!CheckButton_ || CheckButton_->isEnabled())
             emit answerGiven(AnswerBox_->text());
     };
     connect(AnswerBox_, &QLineEdit::returnPressed, this, check);

@@ -13,7 +13,8 @@ QString saveSessionResults(QWidget* parent, const std::filesystem::path& dataFol
 {
     try {
         const std::filesystem::path written = writeResults(dataFolder, record);
-        return QStringLiteral("Your results were saved as %1.").arg(QString::fromStdString(written.filename().string()));
+        return QStringLiteral("Your results were saved as %1.")
+            .arg(QString::fromStdString(written.filename().string()));
     } catch (const std::exception& e) {
         const QString why = QString::fromStdString(e.what());
         QMessageBox::warning(parent, QStringLiteral("Dosarion"),

@@ -64,13 +64,13 @@ void SittingWindow::createWidgets(const Heading& heading)
     addViewMenu(*this);
 
     auto* central = new QWidget(this);
-    AttemptLabel_ = new QLabel(
-        QStringLiteral("Attempt %1 of %2. Pass mark: %3 %. Your answers are marked when you submit them; "
-                       "closing this window submits them.")
-            .arg(heading.attempt)
-            .arg(heading.attempts)
-            .arg(heading.passPercent),
-        central);
+    AttemptLabel_
+        = new QLabel(QStringLiteral("Attempt %1 of %2. Pass mark: %3 %. Your answers are marked when you submit them; "
+                                    "closing this window submits them.")
+                         .arg(heading.attempt)
+                         .arg(heading.attempts)
+                         .arg(heading.passPercent),
+            central);
     AttemptLabel_->setObjectName(QStringLiteral("AttemptLabel"));
     AttemptLabel_->setWordWrap(true);
     TimeLabel_ = new QLabel(central);
@@ -134,8 +134,8 @@ void SittingWindow::showPosition(int position)
     if (position < 1 || position > session_.count() || session_.submitted())
         return;
     position_ = position;
-    Panel_->showQuestion(session_.question(position_),
-        QStringLiteral("Question %1 of %2").arg(position_).arg(session_.count()));
+    Panel_->showQuestion(
+        session_.question(position_), QStringLiteral("Question %1 of %2").arg(position_).arg(session_.count()));
     Panel_->setAnswer(fromProgram(session_.answer(position_)));
     Previous_->setEnabled(position_ > 1);
     Next_->setEnabled(position_ < session_.count());
@@ -171,7 +171,8 @@ void SittingWindow::submit()
     session_.submit(std::chrono::system_clock::now());
     const ResultsRecord results = session_.results();
     ScoreLabel_->setText(scoreText(results.score, results.total, results.percent())
-        + (results.passed() ? QStringLiteral(": passed.") : QStringLiteral(": not passed (pass mark %1 %).").arg(results.passPercent)));
+        + (results.passed() ? QStringLiteral(": passed.")
+                            : QStringLiteral(": not passed (pass mark %1 %).").arg(results.passPercent)));
     ReviewBox_->setHtml(reviewHtml());
     Panel_->hide();
     Previous_->hide();
@@ -193,15 +194,19 @@ QString SittingWindow::reviewHtml() const
     for (int position = 1; position <= session_.count(); ++position) {
         const StudentQuestion& question = session_.question(position);
         const MarkedAnswer& marked = session_.marked(position);
-        html += QStringLiteral("<h3>Question %1</h3><p>%2</p>").arg(position).arg(escaped(question.text).replace(QLatin1Char('\n'), QStringLiteral("<br>")));
+        html += QStringLiteral("<h3>Question %1</h3><p>%2</p>")
+                    .arg(position)
+                    .arg(escaped(question.text).replace(QLatin1Char('\n'), QStringLiteral("<br>")));
         QStringList lines;
         if (marked.refused) {
             lines << QStringLiteral("Wrong.")
                   << QStringLiteral("Your answer: %1")
-                         .arg(marked.typed.empty() ? QStringLiteral("none") : fromProgram(marked.typed).toHtmlEscaped());
+                         .arg(
+                             marked.typed.empty() ? QStringLiteral("none") : fromProgram(marked.typed).toHtmlEscaped());
             if (!marked.message.empty())
                 lines << fromProgram(marked.message).toHtmlEscaped();
-            lines << QStringLiteral("The correct answer: %1").arg(fromProgram(correctAnswerText(question)).toHtmlEscaped());
+            lines << QStringLiteral("The correct answer: %1")
+                         .arg(fromProgram(correctAnswerText(question)).toHtmlEscaped());
         } else {
             for (const std::string& line : feedbackLines(question, marked))
                 lines << fromProgram(line).toHtmlEscaped();

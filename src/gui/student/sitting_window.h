@@ -30,8 +30,8 @@ public:
         int passPercent = 100;
     };
 
-    SittingWindow(SitSession session, const Heading& heading, std::filesystem::path dataFolder,
-        QWidget* parent = nullptr);
+    SittingWindow(
+        SitSession session, const Heading& heading, std::filesystem::path dataFolder, QWidget* parent = nullptr);
 
     const SitSession& session() const { return session_; }
     /// Submits the answers as they stand and shows the review.

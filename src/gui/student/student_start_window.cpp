@@ -57,7 +57,8 @@ QString wayText(const StudentSettings& settings, int questions)
                        .arg(plural(settings.attempts, "attempt", "attempts"))
                        .arg(settings.passPercent);
     if (settings.minutesPerQuestion > 0)
-        text += QStringLiteral(" Time allowed: %1.").arg(plural(settings.minutesPerQuestion * questions, "minute", "minutes"));
+        text += QStringLiteral(" Time allowed: %1.")
+                    .arg(plural(settings.minutesPerQuestion * questions, "minute", "minutes"));
     return text + QStringLiteral(" Your answers are marked when you submit them.");
 }
 
@@ -72,8 +73,9 @@ StudentStartWindow::StudentStartWindow(AppState& state, bool drugDatabase, QWidg
     connectWidgets();
     std::string reason;
     if (!canWriteResults(state_.dataFolder, reason)) {
-        ResultsWarning_->setText(QStringLiteral("Your results cannot be saved: %1 You can still practise; tell your teacher.")
-                                     .arg(QString::fromStdString(reason)));
+        ResultsWarning_->setText(
+            QStringLiteral("Your results cannot be saved: %1 You can still practise; tell your teacher.")
+                .arg(QString::fromStdString(reason)));
         ResultsWarning_->show();
     }
     refresh();
@@ -262,8 +264,8 @@ void StudentStartWindow::startTest(const ListedExam& exam)
     std::vector<LoadedForm> forms = loadForms(exam);
     const auto now = std::chrono::system_clock::now();
     if (read.settings.mode == StudentMode::Practise) {
-        openSession(new PractiseWindow(PractiseSession(std::move(forms), read.settings, student, now), title,
-            state_.dataFolder));
+        openSession(new PractiseWindow(
+            PractiseSession(std::move(forms), read.settings, student, now), title, state_.dataFolder));
         return;
     }
     const std::vector<ResultsRecord> earlier = sittingsOf(state_.dataFolder, student, exam.title);
@@ -272,9 +274,10 @@ void StudentStartWindow::startTest(const ListedExam& exam)
         statusBar()->showMessage(fromProgram(plan.reason));
         return;
     }
-    const SittingWindow::Heading heading { title, plan.attemptsHad + 1, read.settings.attempts, read.settings.passPercent };
-    openSession(new SittingWindow(SitSession(std::move(forms[plan.form]), read.settings, student, now), heading,
-        state_.dataFolder));
+    const SittingWindow::Heading heading { title, plan.attemptsHad + 1, read.settings.attempts,
+        read.settings.passPercent };
+    openSession(new SittingWindow(
+        SitSession(std::move(forms[plan.form]), read.settings, student, now), heading, state_.dataFolder));
 }
 
 void StudentStartWindow::openSession(QMainWindow* window)
