@@ -88,7 +88,7 @@ std::optional<fs::path> askForFolder(const fs::path& start)
 int usage(int status)
 {
     std::fprintf(status == 0 ? stdout : stderr,
-        "Usage: %-12s                 start %s in your data folder\n"
+        "Usage: %-29s start %s in your data folder\n"
         "       %s --choose-folder [FOLDER]\n"
         "                                     use FOLDER (or one picked in a dialog) from now on\n",
         toolkitName, Title, toolkitName);

@@ -102,7 +102,8 @@ void SittingWindow::createWidgets(const Heading& heading)
     buttons->addWidget(Close_);
     auto* layout = new QVBoxLayout(central);
     layout->addLayout(top);
-    layout->addWidget(Panel_, 1);
+    layout->addWidget(Panel_);
+    layout->addStretch(1);
     layout->addWidget(ScoreLabel_);
     layout->addWidget(ReviewBox_, 1);
     layout->addLayout(buttons);
@@ -179,6 +180,9 @@ void SittingWindow::submit()
     Next_->hide();
     Submit_->hide();
     TimeLabel_->hide();
+    // The space below the question goes to the review now.
+    if (auto* layout = qobject_cast<QVBoxLayout*>(centralWidget()->layout()))
+        layout->setStretch(2, 0);
     ScoreLabel_->show();
     ReviewBox_->show();
     Close_->show();
