@@ -9,7 +9,7 @@ DEMO ?= demo
 BUILD_DIR := $(abspath $(BUILD))
 SAMPLE_FILES := MXDBASE.FIL mxdbs1.idx mxdbs2.idx mxcat.idx
 
-.PHONY: run test test-asan fuzz bench build deps clean install package format-check
+.PHONY: run run-student test test-asan fuzz bench build deps clean install package format-check
 
 # Fails when a source file differs from what clang-format makes of it.
 format-check:
@@ -26,24 +26,36 @@ build: deps $(BUILD)/CMakeCache.txt
 
 # Starts the program in demo/ (never in the source tree), first seeding demo/ with the
 # sample drug database when it holds no drug data file of its own.
-run: build
+define seed-demo
 	@mkdir -p $(DEMO)
 	@if ! ls $(DEMO) | grep -qix 'MXDBASE.FIL'; then \
 	    echo "Seeding $(DEMO)/ with the sample drug database"; \
 	    for f in $(SAMPLE_FILES); do cp $(BUILD_DIR)/sample/$$f $(DEMO)/ || exit 1; done; \
 	fi
+endef
+
+run: build
+	$(seed-demo)
 	cd $(DEMO) && $(BUILD_DIR)/src/tutorbench
 
-# Installs the program, its launcher, menu entry, icon and sample drug database under PREFIX
+# Starts Dosarion, the students' program, in the same demo/ folder: it lists the tests saved
+# there for the student menu and writes its results into demo/results/. The sample drug database
+# seeds demo/ as for make run, so that free practice has drugs to draw from.
+run-student: build
+	$(seed-demo)
+	cd $(DEMO) && $(BUILD_DIR)/src/dosarion
+
+# Installs both programs, their launchers, menu entries, icons and the sample drug database under PREFIX
 # (DESTDIR=<folder> installs into a scratch root instead).
 PREFIX ?= /usr/local
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
 
-# The Debian package tutorbench_<version>_<arch>.deb, written into $(BUILD)/.
+# The Debian packages tutorbench_<version>_<arch>.deb (teachers) and dosarion_<version>_<arch>.deb
+# (students), written into $(BUILD)/.
 package: build
 	cd $(BUILD) && cpack -G DEB
-	@ls $(BUILD)/tutorbench_*.deb
+	@ls $(BUILD)/tutorbench_*.deb $(BUILD)/dosarion_*.deb
 
 # The tests build with warnings as errors.
 test: deps $(BUILD)/CMakeCache.txt
