@@ -9,7 +9,7 @@ DEMO ?= demo
 BUILD_DIR := $(abspath $(BUILD))
 SAMPLE_FILES := MXDBASE.FIL mxdbs1.idx mxdbs2.idx mxcat.idx
 
-.PHONY: run test test-asan fuzz bench build deps clean install package format-check
+.PHONY: run run-student test test-asan fuzz bench build deps clean install package format-check
 
 # Fails when a source file differs from what clang-format makes of it.
 format-check:
@@ -26,29 +26,42 @@ build: deps $(BUILD)/CMakeCache.txt
 
 # Starts the program in demo/ (never in the source tree), first seeding demo/ with the
 # sample drug database when it holds no drug data file of its own.
-run: build
+define seed-demo
 	@mkdir -p $(DEMO)
 	@if ! ls $(DEMO) | grep -qix 'MXDBASE.FIL'; then \
 	    echo "Seeding $(DEMO)/ with the sample drug database"; \
 	    for f in $(SAMPLE_FILES); do cp $(BUILD_DIR)/sample/$$f $(DEMO)/ || exit 1; done; \
 	fi
+endef
+
+run: build
+	$(seed-demo)
 	cd $(DEMO) && $(BUILD_DIR)/src/tutorbench
 
-# Installs the program, its launcher, menu entry, icon and sample drug database under PREFIX
+# Starts Dosarion, the students' program, in the same demo/ folder: it lists the tests saved
+# there for the student menu and writes its results into demo/results/. The sample drug database
+# seeds demo/ as for make run, so that free practice has drugs to draw from.
+run-student: build
+	$(seed-demo)
+	cd $(DEMO) && $(BUILD_DIR)/src/dosarion
+
+# Installs both programs, their launchers, menu entries, icons and the sample drug database under PREFIX
 # (DESTDIR=<folder> installs into a scratch root instead).
 PREFIX ?= /usr/local
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
 
-# The Debian package tutorbench_<version>_<arch>.deb, written into $(PACKAGE_BUILD)/: a build of
-# its own with the distribution's hardening flags, of the installed parts only.
+# The Debian packages tutorbench_<version>_<arch>.deb (teachers) and dosarion_<version>_<arch>.deb
+# (students), written into $(PACKAGE_BUILD)/: one build of their own with the distribution's
+# hardening flags, of the installed parts only.
 PACKAGE_BUILD ?= build-package
 package: deps
 	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUTORBENCH_HARDENING=ON \
 	    -DTUTORBENCH_BENCH=OFF -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
-	cmake --build $(PACKAGE_BUILD) -j$(JOBS) --target tutorbench tutorbench_launcher sample_database package_documents
+	cmake --build $(PACKAGE_BUILD) -j$(JOBS) --target tutorbench tutorbench_launcher dosarion dosarion_launcher \
+	    sample_database package_documents_tutorbench package_documents_dosarion
 	cd $(PACKAGE_BUILD) && cpack -G DEB
-	@ls $(PACKAGE_BUILD)/tutorbench_*.deb
+	@ls $(PACKAGE_BUILD)/tutorbench_*.deb $(PACKAGE_BUILD)/dosarion_*.deb
 
 # The tests build with warnings as errors.
 test: deps $(BUILD)/CMakeCache.txt

@@ -1,6 +1,8 @@
-// The installed command `tutorbench`: it finds the teacher's data folder, seeds a new one
-// with the sample drug database, and starts the program in it. The program itself works in
-// its current folder and takes no arguments; the choice of folder lives here alone.
+// The installed commands `tutorbench` and `dosarion`: each finds the data folder and starts its
+// program in it. Tutor Bench's seeds a new folder with the sample drug database; Dosarion's
+// only reads the teachers' folder, so it never seeds one. The programs themselves work in
+// their current folder and take no arguments; the choice of folder lives here alone, in one
+// file both commands share.
 
 #include "core/foundation/file_error.h"
 #include "core/launcher/data_folder.h"
@@ -24,7 +26,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
+#ifdef TB_STUDENT_LAUNCHER
+constexpr const char* Title = "Dosarion";
+constexpr bool Seeds = false;
+constexpr const char* FolderCaption = "Choose the folder that holds your teachers' tests";
+char toolkitName[] = "dosarion";
+#else
 constexpr const char* Title = "Tutor Bench";
+constexpr bool Seeds = true;
+constexpr const char* FolderCaption = "Choose the folder for your tests and drug database";
+char toolkitName[] = "tutorbench";
+#endif
 
 std::string environment(const char* name)
 {
@@ -42,7 +54,6 @@ bool hasDisplay()
 // where there is a desktop to show it on.
 std::optional<QApplication> toolkit;
 int toolkitArgc = 1;
-char toolkitName[] = "tutorbench";
 char* toolkitArgv[] = { toolkitName, nullptr };
 
 bool desktop()
@@ -71,8 +82,8 @@ void report(const std::string& text, bool problem = true)
 // The folder the teacher picks in the system's folder dialog; nothing when cancelled.
 std::optional<fs::path> askForFolder(const fs::path& start)
 {
-    const QString folder = QFileDialog::getExistingDirectory(nullptr,
-        QStringLiteral("Choose the folder for your tests and drug database"), QString::fromStdString(start.string()));
+    const QString folder = QFileDialog::getExistingDirectory(
+        nullptr, QString::fromLatin1(FolderCaption), QString::fromStdString(start.string()));
     if (folder.isEmpty())
         return std::nullopt;
     return fs::path(QDir::cleanPath(folder).toStdString());
@@ -92,10 +103,11 @@ fs::path dialogStart(const tb::LauncherEnvironment& env)
 
 int usage(int status)
 {
-    std::fputs("Usage: tutorbench                    start Tutor Bench in your data folder\n"
-               "       tutorbench --choose-folder [FOLDER]\n"
-               "                                     use FOLDER (or one picked in a dialog) from now on\n",
-        status == 0 ? stdout : stderr);
+    std::fprintf(status == 0 ? stdout : stderr,
+        "Usage: %-29s start %s in your data folder\n"
+        "       %s --choose-folder [FOLDER]\n"
+        "                                     use FOLDER (or one picked in a dialog) from now on\n",
+        toolkitName, Title, toolkitName);
     return status;
 }
 
@@ -138,25 +150,27 @@ int launch(int argc, char** argv)
             // Refused before anything is copied into it.
             tb::checkRecordable(*picked);
             // The folder was just chosen, so it is there: a new one gets the sample drug database.
-            if (tb::seedFolder(*picked, sample) && argc == 2)
+            if (Seeds && tb::seedFolder(*picked, sample) && argc == 2)
                 report("The folder \"" + picked->string()
                         + "\" held no drug database, so the sample drug database was copied into it.",
                     false);
             tb::writeChosenFolder(tb::chosenFolderFile(env), *picked);
         }
-        folder = tb::prepareDataFolder(env, sample);
+        folder = Seeds ? tb::prepareDataFolder(env, sample) : tb::studentDataFolder(env);
     } catch (const std::exception& e) {
         report(e.what());
         return 1;
     }
 
     if (::chdir(folder.c_str()) != 0) {
-        report("Tutor Bench cannot open its data folder \"" + folder.string() + "\": " + std::strerror(errno) + ".");
+        report(std::string(Title) + " cannot open its data folder \"" + folder.string() + "\": " + std::strerror(errno)
+            + ".");
         return 1;
     }
     toolkit.reset();
     ::execv(program.c_str(), toolkitArgv);
-    report("Tutor Bench cannot start the program \"" + program.string() + "\": " + std::strerror(errno) + ".");
+    report(
+        std::string(Title) + " cannot start the program \"" + program.string() + "\": " + std::strerror(errno) + ".");
     return 1;
 }
 

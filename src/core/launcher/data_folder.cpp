@@ -197,36 +197,62 @@ bool seedFolder(const fs::path& folder, const fs::path& sample)
     return true;
 }
 
-fs::path prepareDataFolder(const LauncherEnvironment& env, const fs::path& sample)
+namespace {
+
+// The chosen folder, which must be there; nothing when none was chosen.
+std::optional<fs::path> reachableChoice(const LauncherEnvironment& env, const std::string& program)
 {
     std::error_code ec;
     const fs::path file = chosenFolderFile(env);
-    if (const auto chosen = readChosenFolder(file)) {
-        const fs::file_status status = fs::status(*chosen, ec);
-        if (status.type() == fs::file_type::directory)
-            return *chosen;
-        const std::string again = " Choose the folder again with \"Choose Data Folder\" in the Tutor Bench entry of "
-                                  "the applications menu, or delete "
-            + quoted(file) + " to use your own data folder.";
-        if (status.type() == fs::file_type::not_found)
-            throw FileError(chosen->string(),
-                "The data folder " + quoted(*chosen)
-                    + " cannot be reached. Connect the drive that holds it, or choose another folder with "
-                      "\"Choose Data Folder\" in the Tutor Bench entry of the applications menu.");
-        if (ec)
-            throw FileError(chosen->string(),
-                "The data folder " + quoted(*chosen) + " cannot be opened (" + ec.message()
-                    + "). Ask whoever manages it for access." + again);
+    const auto chosen = readChosenFolder(file);
+    if (!chosen)
+        return std::nullopt;
+    const fs::file_status status = fs::status(*chosen, ec);
+    if (status.type() == fs::file_type::directory)
+        return chosen;
+    const std::string again = " Choose the folder again with \"Choose Data Folder\" in the " + program
+        + " entry of the applications menu, or delete " + quoted(file) + " to use your own data folder.";
+    if (status.type() == fs::file_type::not_found)
         throw FileError(chosen->string(),
-            "The data folder " + quoted(*chosen) + " named in " + quoted(file) + " is a file, not a folder." + again);
-    }
+            "The data folder " + quoted(*chosen)
+                + " cannot be reached. Connect the drive that holds it, or choose another folder with "
+                  "\"Choose Data Folder\" in the "
+                + program + " entry of the applications menu.");
+    if (ec)
+        throw FileError(chosen->string(),
+            "The data folder " + quoted(*chosen) + " cannot be opened (" + ec.message()
+                + "). Ask whoever manages it for access." + again);
+    throw FileError(chosen->string(),
+        "The data folder " + quoted(*chosen) + " named in " + quoted(file) + " is a file, not a folder." + again);
+}
+
+fs::path createdDefaultFolder(const LauncherEnvironment& env)
+{
     const fs::path folder = defaultDataFolder(env);
+    std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec)
         throw FileError(
             folder.string(), "The data folder " + quoted(folder) + " cannot be created: " + ec.message() + ".");
+    return folder;
+}
+
+} // namespace
+
+fs::path prepareDataFolder(const LauncherEnvironment& env, const fs::path& sample)
+{
+    if (auto chosen = reachableChoice(env, "Tutor Bench"))
+        return *chosen;
+    const fs::path folder = createdDefaultFolder(env);
     seedFolder(folder, sample);
     return folder;
+}
+
+fs::path studentDataFolder(const LauncherEnvironment& env)
+{
+    if (auto chosen = reachableChoice(env, "Dosarion"))
+        return *chosen;
+    return createdDefaultFolder(env);
 }
 
 } // namespace tb

@@ -48,4 +48,9 @@ bool seedFolder(const std::filesystem::path& folder, const std::filesystem::path
 /// FileError with a message for the teacher when neither can be used.
 std::filesystem::path prepareDataFolder(const LauncherEnvironment& env, const std::filesystem::path& sample);
 
+/// The folder Dosarion starts in: the one the teacher's launcher chose, which must exist, or
+/// else the default one, created when missing but never seeded (students' PCs only read the
+/// teachers' files). Throws FileError with a message for the student when neither can be used.
+std::filesystem::path studentDataFolder(const LauncherEnvironment& env);
+
 } // namespace tb
