@@ -12,6 +12,7 @@ T="$BUILD/tools"
     --title "Infusion Rates and Times: Practice" \
     --description "Forty questions on infusion pump rates in ml/hr and infusion times in minutes." \
     --instructions "Give pump rates in whole ml/hr and infusion times in whole minutes."
+"$T/sample_results_maker" --test docs/sample-test.dsq --out docs/sample-results.csv
 QT_QPA_PLATFORM=offscreen "$T/exam_pdf_writer" docs/sample-test.dsq docs/sample-test.pdf
 "$T/exam_exporter" docs/sample-test.dsq docs/sample-test
 solutions=$(pdftotext docs/sample-test.pdf - | awk 'BEGIN{RS="\f"} /Solutions:/{print NR; exit}')
