@@ -1,5 +1,6 @@
 #include "gui/testbuilder/student_settings_dialog.h"
 
+#include "core/foundation/cp1252.h"
 #include "core/foundation/exam_record.h"
 #include "core/foundation/field_codec.h"
 #include "core/foundation/prompts.h"
@@ -291,7 +292,7 @@ void askAndWrite(QWidget* parent, const ExamModel& model, Prompts& prompts)
     // The versions of a class set are one test in Dosarion and share their set's settings.
     const bool versionSet = !descriptionVersionCode(model.header().TestDescription).empty();
     const std::filesystem::path sideFile = studentSettingsPath(model.workingPath(), versionSet);
-    const std::string fileName = sideFile.filename().string();
+    const std::string fileName = toCp1252(sideFile.filename().string());
     const StudentSettingsRead read = readStudentSettings(sideFile);
 
     std::string details;
