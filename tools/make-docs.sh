@@ -18,6 +18,7 @@ T="$BUILD/tools"
     --description "Ten questions, one set of parallel forms for the class." \
     --instructions "Work each question on paper and write your answer on its answer line. Show your working."
 QT_QPA_PLATFORM=offscreen "$T/class_versions_maker" --data "$BUILD/sample" --test docs/sample-week.dsq --versions 3 --seed 5
+"$T/sample_results_maker" --test docs/sample-test.dsq --out docs/sample-results.csv
 QT_QPA_PLATFORM=offscreen "$T/exam_pdf_writer" docs/sample-test.dsq docs/sample-test.pdf
 "$T/exam_exporter" docs/sample-test.dsq docs/sample-test
 solutions=$(pdftotext docs/sample-test.pdf - | awk 'BEGIN{RS="\f"} /Solutions:/{print NR; exit}')

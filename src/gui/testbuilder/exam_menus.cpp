@@ -61,6 +61,8 @@ ExamMenus::ExamMenus(QMenuBar* bar)
     mnuprint[1] = action(fileMenu, QStringLiteral("mnuprint_1"), "Export as PD&F...");
     mnuexport = action(fileMenu, QStringLiteral("mnuexport"), "E&xport for Learning Platform...");
     mnuversions = action(fileMenu, QStringLiteral("mnuversions"), "Class &Versions...");
+    // How Dosarion gives the test to students; T is the next free access key.
+    mnustudent = action(fileMenu, QStringLiteral("mnustudent"), "S&tudent Settings...");
 
     separator(fileMenu, "bar1");
     mnuquit = action(fileMenu, QStringLiteral("mnuquit"), "&Quit");

@@ -32,6 +32,7 @@ struct ExamMenus final {
     std::array<QAction*, 2> mnuprint {}; // "&Print Test...", "Export as PD&F..."
     QAction* mnuexport = nullptr;
     QAction* mnuversions = nullptr; // "Class &Versions..."
+    QAction* mnustudent = nullptr; // "S&tudent Settings..."
     QAction* mnuquit = nullptr;
     QAction* bar3 = nullptr;
     std::vector<QAction*> mnuop; // index 0 is the hidden template "0"

@@ -12,6 +12,7 @@
 #include "gui/testbuilder/description_dialog.h"
 #include "gui/testbuilder/exam_form.h"
 #include "gui/testbuilder/exam_menus.h"
+#include "gui/testbuilder/student_settings_dialog.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -174,6 +175,8 @@ void ExamWindow::Impl::connectWidgets()
     QObject::connect(menus->mnuexport, &QAction::triggered, &owner_,
         [this] { command([](ExamModel& model) { model.exportForPlatform(); }); });
     QObject::connect(menus->mnuversions, &QAction::triggered, &owner_, [this] { mnuversions_Click(); });
+    QObject::connect(menus->mnustudent, &QAction::triggered, &owner_,
+        [this] { command([this](ExamModel& model) { runStudentSettings(&owner_, model, prompts_); }); });
     QObject::connect(menus->mnuquit, &QAction::triggered, &owner_, [this] { owner_.close(); });
     for (int i = 0; i < 3; ++i)
         QObject::connect(menus->copy[i], &QAction::triggered, &owner_, [this, i] { copy_Click(i); });
