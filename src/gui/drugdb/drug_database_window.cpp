@@ -1,9 +1,9 @@
 #include "gui/drugdb/drug_database_window.h"
 
 #include "gui/common/program_text.h"
+#include "gui/common/text_field.h"
 
 #include "core/foundation/app_state.h"
-#include "core/foundation/cp1252.h"
 #include "core/foundation/prompts.h"
 #include "gui/common/centreform.h"
 
@@ -12,7 +12,6 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -32,53 +31,27 @@ constexpr int NameLength = 30;
 constexpr int NumberLength = 12;
 constexpr int CategoryLength = 20;
 
-// Drops typed characters a box must not take: any character Windows-1252 cannot
-// hold, and in the number boxes whatever testkey drops. Pasted text is left alone;
-// a number box reads it by its leading number.
-class KeyFilter final : public QObject {
-public:
-    KeyFilter(bool numeric, QObject* parent)
-        : QObject(parent)
-        , numeric_(numeric)
-    {
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() != QEvent::KeyPress)
-            return QObject::eventFilter(watched, event);
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const QString text = key->text();
-        // Control shortcuts (copy, paste, select all) pass; Ctrl+Alt is AltGr on some keyboards
-        // and types characters, so it is filtered like any other key.
-        const auto modifiers = key->modifiers();
-        const bool shortcut = (modifiers & (Qt::ControlModifier | Qt::MetaModifier)) && !(modifiers & Qt::AltModifier);
-        if (text.isEmpty() || shortcut)
-            return false;
-        for (const char32_t codePoint : text.toUcs4()) {
-            if (!cp1252Holds(codePoint))
-                return true;
-            int k = static_cast<unsigned char>(cp1252Byte(codePoint));
-            if (numeric_) {
-                DrugEditor::testkey(k);
-                if (k == 0)
-                    return true;
-            }
-        }
-        return false;
-    }
-
-private:
-    bool numeric_;
-};
-
-QLineEdit* makeBox(QWidget* parent, const QString& name, int length, KeyFilter* filter)
+// Every box drops typed characters Windows-1252 lacks, without a sound; the number boxes also
+// drop whatever testkey drops. Pasted text is left alone: a number box reads it by its leading
+// number, and the record stores a character Windows-1252 lacks as "?".
+FieldOptions nameBox(int length)
 {
-    auto* box = new QLineEdit(parent);
+    return { .limit = static_cast<std::size_t>(length), .refusal = Refusal::Silent };
+}
+
+FieldOptions numberBox()
+{
+    return { .limit = NumberLength, .refusal = Refusal::Silent, .keeps = [](unsigned char byte) {
+                int k = byte;
+                DrugEditor::testkey(k);
+                return k != 0;
+            } };
+}
+
+LineField* makeBox(QWidget* parent, const QString& name, FieldOptions options)
+{
+    auto* box = new LineField(parent, std::move(options));
     box->setObjectName(name);
-    box->setMaxLength(length);
-    box->installEventFilter(filter);
     return box;
 }
 
@@ -144,43 +117,39 @@ DrugDatabaseWindow::~DrugDatabaseWindow() = default;
 
 void DrugDatabaseWindow::createWidgets()
 {
-    auto* names = new KeyFilter(false, this);
-    auto* numbers = new KeyFilter(true, this);
-
     Label1_ = makeLabel(this, QStringLiteral("Label1"), QStringLiteral("Generic Name:"));
-    Text1_ = makeBox(this, QStringLiteral("Text1"), NameLength, names);
+    Text1_ = makeBox(this, QStringLiteral("Text1"), nameBox(NameLength));
     Label2_ = makeLabel(this, QStringLiteral("Label2"), QStringLiteral("Trade Names:"));
     for (int t = 0; t < 2; ++t)
-        Text2_[t] = makeBox(this, indexed("Text2", t), NameLength, names);
+        Text2_[t] = makeBox(this, indexed("Text2", t), nameBox(NameLength));
     Label3_ = makeLabel(this, QStringLiteral("Label3"), QStringLiteral("Single Dose Range:"));
     for (int t = 0; t < 2; ++t) {
-        Text3_[t] = makeBox(this, indexed("Text3", t), NumberLength, numbers);
+        Text3_[t] = makeBox(this, indexed("Text3", t), numberBox());
         List1_[t] = makeList(this, indexed("List1", t), EditorUnitItems);
     }
     Label5_ = makeLabel(this, QStringLiteral("Label5"), QStringLiteral("to"));
     Label10_ = makeLabel(this, QStringLiteral("Label10"), QStringLiteral("Fluid Increment:"));
-    Increment_ = makeBox(this, QStringLiteral("Increment"), NumberLength, numbers);
+    Increment_ = makeBox(this, QStringLiteral("Increment"), numberBox());
     Label14_ = makeLabel(this, QStringLiteral("Label14"), QStringLiteral("Lower dose range units"));
     Label4_ = makeLabel(this, QStringLiteral("Label4"), QStringLiteral("Available in:"));
     Label8_ = makeLabel(this, QStringLiteral("Label8"), QStringLiteral("Dose:"));
     Label7_ = makeLabel(this, QStringLiteral("Label7"), QStringLiteral("Half?"));
     for (int i = 0; i < EditorScreen::Rows; ++i) {
         Type_[i] = makeList(this, indexed("Type", i), EditorFormItems);
-        Dose_[i] = makeBox(this, indexed("Dose", i), NumberLength, numbers);
+        Dose_[i] = makeBox(this, indexed("Dose", i), numberBox());
         doseunit_[i] = makeList(this, indexed("doseunit", i), EditorUnitItems);
         Check1_[i] = new QCheckBox(this);
         Check1_[i]->setObjectName(indexed("Check1", i));
         Label6_[i] = makeLabel(this, indexed("Label6", i), QStringLiteral("in"));
-        noof_[i] = makeBox(this, indexed("noof", i), NumberLength, numbers);
+        noof_[i] = makeBox(this, indexed("noof", i), numberBox());
         Label11_[i] = makeLabel(this, indexed("Label11", i), QStringLiteral("ml"));
     }
     Label12_ = makeLabel(this, QStringLiteral("Label12"), QStringLiteral("Drug Category:"));
     Cbcategory_ = new QComboBox(this);
     Cbcategory_->setObjectName(QStringLiteral("Cbcategory"));
     Cbcategory_->setEditable(true);
+    Cbcategory_->setLineEdit(new LineField(Cbcategory_, nameBox(CategoryLength)));
     Cbcategory_->setInsertPolicy(QComboBox::NoInsert);
-    Cbcategory_->lineEdit()->setMaxLength(CategoryLength);
-    Cbcategory_->lineEdit()->installEventFilter(names);
     Label9_ = makeLabel(this, QStringLiteral("Label9"), QStringLiteral("Record:"));
     Recordno_ = makeLabel(this, QStringLiteral("Recordno"), QString());
 

@@ -1,188 +1,20 @@
 #include "gui/testbuilder/description_dialog.h"
 
 #include "gui/common/program_text.h"
+#include "gui/common/text_field.h"
 
-#include "core/foundation/cp1252.h"
 #include "core/testbuilder/exam_model.h"
 #include "gui/common/centreform.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QHBoxLayout>
-#include <QInputMethodEvent>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
-#include <QMimeData>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <QValidator>
 
 namespace tb {
 
 namespace {
-
-bool holdsAll(const QString& text)
-{
-    for (const char32_t cp : text.toUcs4())
-        if (!cp1252Holds(cp))
-            return false;
-    return true;
-}
-
-// A character Windows-1252 lacks becomes "?", as everywhere text enters the program.
-QString replaceUnheld(const QString& text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const char32_t cp : text.toUcs4()) {
-        if (cp1252Holds(cp))
-            out += QString::fromUcs4(&cp, 1);
-        else
-            out += QLatin1Char('?');
-    }
-    return out;
-}
-
-// Text that inserts characters, as opposed to a control key or a shortcut.
-bool isTyping(const QString& text)
-{
-    if (text.isEmpty())
-        return false;
-    for (const QChar c : text)
-        if (!c.isPrint())
-            return false;
-    return true;
-}
-
-// How many characters a box's text takes in the test file: a line break is stored
-// as CR LF and counts two.
-qsizetype storedLength(const QString& text)
-{
-    return text.size() + text.count(QLatin1Char('\n'));
-}
-
-/// A multi-line box with a length limit that holds while typing, pasting and dropping,
-/// and that takes only characters Windows-1252 has. Without `acceptsEnter` the Enter
-/// key inserts nothing and pasted line breaks become blanks, so the text stays one
-/// paragraph.
-class LimitedTextBox final : public QPlainTextEdit {
-public:
-    LimitedTextBox(qsizetype maxLength, bool acceptsEnter, QWidget* parent)
-        : QPlainTextEdit(parent)
-        , maxLength_(maxLength)
-        , acceptsEnter_(acceptsEnter)
-    {
-        setTabChangesFocus(true);
-    }
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-            if (acceptsEnter_ && room() >= 2 && !(event->modifiers() & Qt::ControlModifier))
-                insertPlainText(QStringLiteral("\n"));
-            else if (acceptsEnter_)
-                QApplication::beep();
-            event->accept();
-            return;
-        }
-        const QString text = event->text();
-        if (isTyping(text)) {
-            if (!holdsAll(text) || storedLength(text) > room()) {
-                QApplication::beep();
-                event->accept();
-                return;
-            }
-        }
-        QPlainTextEdit::keyPressEvent(event);
-    }
-
-    void inputMethodEvent(QInputMethodEvent* event) override
-    {
-        const QString commit = event->commitString();
-        if (!commit.isEmpty() && (!holdsAll(commit) || storedLength(commit) > room())) {
-            QInputMethodEvent refused(event->preeditString(), event->attributes());
-            refused.setCommitString(QString(), event->replacementStart(), event->replacementLength());
-            QApplication::beep();
-            QPlainTextEdit::inputMethodEvent(&refused);
-            return;
-        }
-        QPlainTextEdit::inputMethodEvent(event);
-    }
-
-    bool canInsertFromMimeData(const QMimeData* source) const override { return source->hasText(); }
-
-    void insertFromMimeData(const QMimeData* source) override
-    {
-        QString text = source->text();
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-        if (!acceptsEnter_)
-            text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-        text = replaceUnheld(text);
-        // Cut what does not fit, never splitting a line break's two stored characters.
-        const qsizetype available = room();
-        qsizetype used = 0;
-        qsizetype keep = 0;
-        while (keep < text.size()) {
-            const qsizetype step = text[keep] == QLatin1Char('\n') ? 2 : 1;
-            if (used + step > available)
-                break;
-            used += step;
-            ++keep;
-        }
-        if (keep < text.size())
-            QApplication::beep();
-        if (keep > 0 || textCursor().hasSelection())
-            insertPlainText(text.left(keep));
-    }
-
-private:
-    // How many stored characters may still be added in place of the selection.
-    qsizetype room() const
-    {
-        const QString selected = textCursor().selectedText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-        return maxLength_ - (storedLength(toPlainText()) - storedLength(selected));
-    }
-
-    qsizetype maxLength_;
-    bool acceptsEnter_;
-};
-
-/// The title box: typed characters Windows-1252 lacks are refused; pasted ones
-/// become "?" through the validator.
-class TitleBox final : public QLineEdit {
-public:
-    explicit TitleBox(QWidget* parent)
-        : QLineEdit(parent)
-    {
-    }
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        const QString text = event->text();
-        if (isTyping(text) && !holdsAll(text)) {
-            QApplication::beep();
-            event->accept();
-            return;
-        }
-        QLineEdit::keyPressEvent(event);
-    }
-};
-
-class Cp1252Validator final : public QValidator {
-public:
-    using QValidator::QValidator;
-    State validate(QString& input, int&) const override
-    {
-        if (!holdsAll(input))
-            input = replaceUnheld(input);
-        return Acceptable;
-    }
-};
 
 QString shown(const std::string& field)
 {
@@ -217,14 +49,14 @@ DescriptionDialog::DescriptionDialog(ExamModel& model, QWidget* parent)
 void DescriptionDialog::createWidgets()
 {
     auto* titleLabel = new QLabel(QStringLiteral("Title for test"), this);
-    Txttitle_ = new TitleBox(this);
+    // A typed character Windows-1252 lacks is refused with a beep; a pasted one becomes "?".
+    Txttitle_ = new LineField(this, { .limit = TitleWidth, .refusal = Refusal::Beep, .marksPasted = true });
     Txttitle_->setObjectName(QStringLiteral("Txttitle"));
-    Txttitle_->setMaxLength(static_cast<int>(TitleWidth));
-    Txttitle_->setValidator(new Cp1252Validator(Txttitle_));
     titleLabel->setBuddy(Txttitle_);
 
     auto* descriptionLabel = new QLabel(QStringLiteral("A brief description of the test:"), this);
-    Txtdescription_[0] = new LimitedTextBox(200, false, this);
+    // The description stays one paragraph: Enter types nothing, pasted line breaks become blanks.
+    Txtdescription_[0] = new FieldEdit(this, { .limit = 200, .lineBreaks = false, .refusal = Refusal::Beep });
     Txtdescription_[0]->setObjectName(QStringLiteral("Txtdescription_0"));
     Txtdescription_[0]->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Txtdescription_[0]->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -232,7 +64,7 @@ void DescriptionDialog::createWidgets()
     descriptionLabel->setBuddy(Txtdescription_[0]);
 
     auto* instructionsLabel = new QLabel(QStringLiteral("Test Instructions:"), this);
-    Txtdescription_[1] = new LimitedTextBox(600, true, this);
+    Txtdescription_[1] = new FieldEdit(this, { .limit = 600, .refusal = Refusal::Beep });
     Txtdescription_[1]->setObjectName(QStringLiteral("Txtdescription_1"));
     Txtdescription_[1]->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Txtdescription_[1]->setMinimumHeight(Txtdescription_[1]->fontMetrics().lineSpacing() * 8 + 12);

@@ -5,13 +5,13 @@
 #include <array>
 
 class QCheckBox;
-class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 
 namespace tb {
 
 class ExamModel;
+class FieldEdit;
+class LineField;
 
 /// Frmtitle, "Test Description": the title (Txttitle, 40), the description
 /// (Txtdescription_0, 200, Enter swallowed), the instructions (Txtdescription_1, 600),
@@ -31,8 +31,8 @@ private:
     void connectWidgets();
 
     ExamModel& model_;
-    QLineEdit* Txttitle_ = nullptr;
-    std::array<QPlainTextEdit*, 2> Txtdescription_ {};
+    LineField* Txttitle_ = nullptr;
+    std::array<FieldEdit*, 2> Txtdescription_ {};
     QCheckBox* Check1_ = nullptr;
     std::array<QPushButton*, 2> cmdtitleaccept_ {};
 };

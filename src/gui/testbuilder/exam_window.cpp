@@ -122,10 +122,10 @@ public:
 void ExamWindow::Impl::createWidgets()
 {
     form = std::make_unique<ExamForm>(owner_);
-    fields = { TextField(form->Txtquestion[0], QuestionWidth), TextField(form->Txtquestion[1], SolutionWidth),
+    form->Txtquestion[0]->setOptions({ .limit = QuestionWidth });
+    form->Txtquestion[1]->setOptions({ .limit = SolutionWidth });
+    fields = { TextField(form->Txtquestion[0]), TextField(form->Txtquestion[1]),
         TextField(form->txtanswer, AnswerWidth), TextField(form->Text1, 2) };
-    for (int i = 0; i < 2; ++i)
-        form->Txtquestion[i]->setFitter([this, i](const QString& text) { return fields[i].fit(text); });
 
     menus = std::make_unique<ExamMenus>(owner_.menuBar());
     // What an export wrote is reported here, without a box to close.
@@ -584,9 +584,6 @@ ExamWindow::~ExamWindow()
     for (const TextField& field : impl_->fields)
         if (field.widget())
             field.widget()->removeEventFilter(this);
-    for (FieldEdit* edit : impl_->form->Txtquestion)
-        if (edit)
-            edit->setFitter(nullptr);
 }
 
 void ExamWindow::closeEvent(QCloseEvent* event)
