@@ -95,19 +95,48 @@ TEST(MoodleXml, EveryQuestionIsANumericalQuestionMoodleReads)
         "<pre>5 " + Micro + "g\n  col 1   col 2</pre>");
 }
 
+// The typical errors follow the right answer at 0 %, each with its diagnosis as feedback; an
+// answer the platform accepts never lands on one of them.
+TEST(MoodleXml, TypicalErrorsAreWrongAnswersWithTheirDiagnosis)
+{
+    const pugi::xml_document document = parse(moodleXml(Scripted));
+    const pugi::xpath_node_set answers = document.select_nodes("//question[@type='numerical'][1]/answer");
+    ASSERT_EQ(answers.size(), 7u);
+    const pugi::xml_node inverted = answers[6].node();
+    EXPECT_STREQ(inverted.attribute("fraction").value(), "0");
+    EXPECT_STREQ(inverted.child_value("text"), "0.6");
+    EXPECT_STREQ(inverted.child_value("tolerance"), "0.005");
+    EXPECT_STREQ(inverted.child("feedback").child_value("text"),
+        "The ratio is inverted (stock over required): divide the required dose by the stock dose, then multiply by "
+        "the stock volume.");
+}
+
 TEST(Gift, OneEscapedLinePerQuestionWithItsTolerance)
 {
     const std::string gift = giftText(Scripted);
     EXPECT_EQ(
         gift.substr(0, gift.find("::")), "// Week 3: dosages/IV\n\n$CATEGORY: $course$/top/Week 3: dosages//IV\n\n");
-    EXPECT_NE(gift.find("::Week 3\\: dosages/IV Q1::[html]<p>A client is ordered 5 mg's of Adrenaline IV. 3 mg's in "
-                        "1 ml of solution is available.<br/>How many ml's will you administer?</p><p>Give your "
-                        "answer to 2 decimal places.</p>{#1.67:0.005####[html]<pre>Required dose      Stock "
-                        "Volume\\n---------------------  X  --------------------\\n5 mg / 3 mg X 1 ml</pre>}\n\n"),
+    EXPECT_NE(
+        gift.find("::Week 3\\: dosages/IV Q1::[html]<p>A client is ordered 5 mg's of Adrenaline IV. 3 mg's in "
+                  "1 ml of solution is available.<br/>How many ml's will you administer?</p><p>Give your "
+                  "answer to 2 decimal places.</p>{#=1.67:0.005 =%0%16.67:0.005#Your answer is 10 times too large\\: "
+                  "check the unit conversion. =%0%0.17:0.005#Your answer is 10 times too small\\: check the "
+                  "unit conversion. =%0%166.67:0.005#Your answer is 100 times too large\\: check the unit "
+                  "conversion. =%0%0.02:0.005#Your answer is 100 times too small\\: check the unit conversion. "
+                  "=%0%1666.67:0.005#Your answer is 1000 times too large\\: check the unit conversion. "
+                  "=%0%0.6:0.005#The ratio is inverted (stock over required)\\: divide the required dose by the "
+                  "stock dose, then multiply by the stock volume. ####[html]<pre>Required dose      Stock "
+                  "Volume\\n---------------------  X  --------------------\\n5 mg / 3 mg X 1 ml</pre>}\n\n"),
         std::string::npos);
-    EXPECT_NE(gift.find("::Week 3\\: dosages/IV Q5::[html]<p>Is &lt;a&gt; &amp; \"b\" 2\\~3 \\= \\{x\\} \\#1\\: \\\\ "
-                        "?</p>{#7:0####[html]<pre>5 "
-                  + Micro + "g\\n  col 1   col 2</pre>}\n\n"),
+    EXPECT_NE(
+        gift.find("::Week 3\\: dosages/IV Q5::[html]<p>Is &lt;a&gt; &amp; \"b\" 2\\~3 \\= \\{x\\} \\#1\\: \\\\ "
+                  "?</p>{#=7:0 =%0%70:0#Your answer is 10 times too large\\: check the unit conversion. =%0%0.7:0#"
+                  "Your answer is 10 times too small\\: check the unit conversion. =%0%700:0#Your answer is 100 "
+                  "times too large\\: check the unit conversion. =%0%0.07:0#Your answer is 100 times too "
+                  "small\\: check the unit conversion. =%0%7000:0#Your answer is 1000 times too large\\: check "
+                  "the unit conversion. =%0%0.007:0#Your answer is 1000 times too small\\: check the unit "
+                  "conversion. ####[html]<pre>5 "
+            + Micro + "g\\n  col 1   col 2</pre>}\n\n"),
         std::string::npos);
 }
 
@@ -171,6 +200,22 @@ TEST(QtiPackage, TheManifestNamesEveryItemAndEachDeclaresAFloatWithinBounds)
 
 // The content-packaging schemas allow a resource only metadata of other namespaces, then
 // files, then dependencies; every identifier is an XML name and unique.
+TEST(QtiPackage, TypicalErrorsShowTheirDiagnosisAsFeedback)
+{
+    const auto files = unzip(qtiPackage(Scripted));
+    const std::string key = exportKey(Scripted);
+    const pugi::xml_document first = parse(files.at("item-" + key + "-01.xml"));
+    const pugi::xpath_node_set branches = first.select_nodes("//responseCondition/responseElseIf");
+    ASSERT_EQ(branches.size(), 6u);
+    EXPECT_STREQ(branches[5].node().select_node("and/gte/baseValue").node().child_value(), "0.595");
+    EXPECT_STREQ(
+        branches[5].node().select_node("setOutcomeValue[@identifier='DIAGNOSIS']/baseValue").node().child_value(),
+        "ERROR6");
+    const pugi::xml_node told = first.select_node("//modalFeedback[@identifier='ERROR6']").node();
+    EXPECT_STREQ(told.attribute("outcomeIdentifier").value(), "DIAGNOSIS");
+    EXPECT_EQ(std::string(told.child_value("p")).rfind("The ratio is inverted", 0), 0u);
+}
+
 TEST(QtiPackage, TheManifestHoldsOnlyWhatTheSchemasAllow)
 {
     const auto files = unzip(qtiPackage(Scripted));
@@ -212,7 +257,7 @@ TEST(ExportKey, SameTestSameIdentifiersAnotherTestNone)
         platformTest("Week 3: dosages/IV", changed), platformTest("Week 3: dosages/IV", oneLess) };
     // No identifier of the first test's two packages appears in another's.
     const std::set<std::string> fixed { "PART", "SECTION", "RESPONSE", "SCORE", "FEEDBACK", "SOLUTION", "root_section",
-        "response1", "answer1", "general_fb" };
+        "response1", "answer1", "general_fb", "DIAGNOSIS" };
     std::set<std::string> ids;
     for (const std::string& package : { qtiPackage(Scripted), canvasPackage(Scripted) })
         for (const auto& [name, bytes] : unzip(package))
@@ -220,7 +265,7 @@ TEST(ExportKey, SameTestSameIdentifiersAnotherTestNone)
                 parse(bytes).select_nodes("//@identifier | //@ident | //fieldentry[../fieldlabel='original_answer_ids' "
                                           "or ../fieldlabel='assessment_question_identifierref']"))
                 if (const std::string value = id.attribute() ? id.attribute().value() : id.node().child_value();
-                    !fixed.count(value))
+                    !fixed.count(value) && value.rfind("ERROR", 0) != 0)
                     ids.insert(value);
     ASSERT_EQ(ids.size(), 17u); // manifest, test, 5 items, 5 questions, 5 answers
     for (const PlatformTest& other : others) {
@@ -255,14 +300,14 @@ const PlatformTest Tiny = platformTest("Tiny",
 TEST(PlatformNumber, NoExponentInAnyFormat)
 {
     const pugi::xml_document moodle = parse(moodleXml(Tiny));
-    const pugi::xpath_node_set answers = moodle.select_nodes("//answer");
+    const pugi::xpath_node_set answers = moodle.select_nodes("//answer[@fraction='100']");
     ASSERT_EQ(answers.size(), 2u);
     EXPECT_STREQ(answers[0].node().child_value("tolerance"), "0.000025198");
     EXPECT_STREQ(answers[1].node().child_value("text"), "0.000005");
 
     const std::string gift = giftText(Tiny);
-    EXPECT_NE(gift.find("{#25198:0.000025198####"), std::string::npos) << gift;
-    EXPECT_NE(gift.find("{#0.000005:0####"), std::string::npos) << gift;
+    EXPECT_NE(gift.find("{#=25198:0.000025198 =%0%"), std::string::npos) << gift;
+    EXPECT_NE(gift.find("{#=0.000005:0 =%0%0.00005:0#"), std::string::npos) << gift;
 
     const std::string key = exportKey(Tiny);
     const auto qti = unzip(qtiPackage(Tiny));

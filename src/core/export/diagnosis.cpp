@@ -102,10 +102,9 @@ struct Candidate {
     Diagnosis diagnosis;
 };
 
-std::vector<Candidate> candidates(std::string_view questionText, const AnswerRule& rule)
+std::vector<Candidate> candidates(std::string_view questionText, const AnswerRule& rule, double answer)
 {
     const QuestionKind kind = questionKind(questionText);
-    const double answer = rule.centre;
     std::vector<Candidate> out;
     // The same quantity in the other unit of time.
     switch (kind) {
@@ -179,12 +178,17 @@ bool isRoundedForm(double given, double exact)
 
 std::vector<WrongAnswer> typicalWrongAnswers(std::string_view questionText, const AnswerRule& rule)
 {
+    return typicalWrongAnswers(questionText, rule, rule.centre);
+}
+
+std::vector<WrongAnswer> typicalWrongAnswers(std::string_view questionText, const AnswerRule& rule, double stored)
+{
     std::vector<WrongAnswer> answers;
-    if (!std::isfinite(rule.centre) || rule.centre <= 0)
+    if (!std::isfinite(rule.centre) || rule.centre <= 0 || !std::isfinite(stored) || stored <= 0)
         return answers;
     const MarkingBand accepted = exportedBand(rule.centre, rule.tolerance);
     std::vector<MarkingBand> taken { accepted };
-    for (const Candidate& candidate : candidates(questionText, rule)) {
+    for (const Candidate& candidate : candidates(questionText, rule, stored)) {
         if (!std::isfinite(candidate.value) || candidate.value <= 0)
             continue;
         const AnswerRule band = answerRule(candidate.style, candidate.value);
@@ -204,9 +208,14 @@ std::vector<WrongAnswer> typicalWrongAnswers(std::string_view questionText, cons
 
 Diagnosis diagnose(std::string_view questionText, const AnswerRule& rule, double given)
 {
+    return diagnose(questionText, rule, given, rule.centre);
+}
+
+Diagnosis diagnose(std::string_view questionText, const AnswerRule& rule, double given, double stored)
+{
     if (!std::isfinite(given) || accepts(rule, given))
         return {};
-    for (const WrongAnswer& wrong : typicalWrongAnswers(questionText, rule))
+    for (const WrongAnswer& wrong : typicalWrongAnswers(questionText, rule, stored))
         if (exportedBand(wrong.value, wrong.tolerance).holds(given))
             return wrong.diagnosis;
 

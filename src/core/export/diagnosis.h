@@ -32,6 +32,9 @@ struct Diagnosis {
 /// Checked in this order: another unit, 10/100/1000 times, the inverted ratio (tablet and
 /// fluid questions, from the question's own numbers), not rounded as asked.
 Diagnosis diagnose(std::string_view questionText, const AnswerRule& rule, double given);
+/// The same from the stored value behind the rule: a question marked to 2 decimal places
+/// scales its full value, not the rounded one (1.6666 ten times is 16.67, not 16.7).
+Diagnosis diagnose(std::string_view questionText, const AnswerRule& rule, double given, double stored);
 
 /// A wrong answer the exports add to a question, with the feedback a student gets for it.
 struct WrongAnswer {
@@ -44,5 +47,7 @@ struct WrongAnswer {
 /// write them. Each band, widened as the platforms widen it, lies clear of the accepted band
 /// and of the ones before it; none is zero, negative or not finite.
 std::vector<WrongAnswer> typicalWrongAnswers(std::string_view questionText, const AnswerRule& rule);
+/// The same from the stored value behind the rule.
+std::vector<WrongAnswer> typicalWrongAnswers(std::string_view questionText, const AnswerRule& rule, double stored);
 
 } // namespace tb

@@ -1,3 +1,4 @@
+#include "core/export/diagnosis.h"
 #include "core/export/platform_xml.h"
 
 namespace tb {
@@ -38,6 +39,13 @@ void appendTest(pugi::xml_node quiz, const PlatformTest& test)
         answer.prepend_attribute("fraction") = "100";
         child(answer, "tolerance", platformNumber(question.rule.tolerance).c_str());
         textField(answer, "feedback", "", "html");
+        // The typical errors as wrong answers, each with what went wrong as its feedback.
+        for (const WrongAnswer& wrong : typicalWrongAnswers(question.text, question.rule, storedValue(question))) {
+            pugi::xml_node other = textField(item, "answer", platformNumber(wrong.value), "moodle_auto_format");
+            other.prepend_attribute("fraction") = "0";
+            child(other, "tolerance", platformNumber(wrong.tolerance).c_str());
+            textField(other, "feedback", wrong.diagnosis.text, "html");
+        }
         // Units are neither asked for nor graded: the answer is the number alone.
         child(item, "unitgradingtype", "0");
         child(item, "unitpenalty", "0");

@@ -1,6 +1,8 @@
 #include "core/export/platform_export.h"
 
 #include "core/export/platform_xml.h"
+
+#include "core/export/diagnosis.h"
 #include "core/foundation/cp1252.h"
 #include "core/foundation/number_format.h"
 
@@ -105,6 +107,13 @@ PlatformTest platformTest(std::string_view title, const std::vector<QuestionReco
         test.questions.push_back(std::move(question));
     }
     return test;
+}
+
+double storedValue(const PlatformQuestion& question)
+{
+    double value = question.rule.centre;
+    storedAnswerValue(question.answerText, value);
+    return value;
 }
 
 std::string platformNumber(double value)
@@ -320,9 +329,17 @@ std::string giftText(const PlatformTest& test)
     std::string out = "// " + test.title + "\n\n$CATEGORY: " + categoryName(test.title) + "\n\n";
     for (const PlatformQuestion& question : test.questions) {
         const AnswerRule& rule = question.rule;
+        // With typical errors the answers are listed: the right one, then each error at 0 %
+        // with its feedback.
+        const std::vector<WrongAnswer> wrong = typicalWrongAnswers(question.text, rule, storedValue(question));
+        std::string answers = platformNumber(rule.centre) + ":" + platformNumber(rule.tolerance);
+        if (!wrong.empty())
+            answers.insert(0, "=");
+        for (const WrongAnswer& other : wrong)
+            answers += " =%0%" + platformNumber(other.value) + ":" + platformNumber(other.tolerance) + "#"
+                + giftEscape(other.diagnosis.text);
         out += "::" + giftEscape(moodleName(question.name)) + "::[html]" + giftEscape(questionHtml(question)) + "{#"
-            + platformNumber(rule.centre) + ":" + platformNumber(rule.tolerance) + "####[html]"
-            + giftEscape(solutionHtml(question)) + "}\n\n";
+            + answers + (wrong.empty() ? "" : " ") + "####[html]" + giftEscape(solutionHtml(question)) + "}\n\n";
     }
     return out;
 }

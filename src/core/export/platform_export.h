@@ -40,6 +40,9 @@ struct PlatformQuestion {
     AnswerRule rule;
 };
 
+/// The stored value behind a question's rule, read back from its answer text.
+double storedValue(const PlatformQuestion& question);
+
 /// A test ready for export.
 struct PlatformTest {
     std::string title; // UTF-8, never empty

@@ -1,5 +1,7 @@
 #include "core/export/platform_xml.h"
 
+#include "core/export/diagnosis.h"
+
 #include "core/foundation/number_format.h"
 
 #include <zip.h>
@@ -55,6 +57,7 @@ void setScore(pugi::xml_node parent, const char* score)
 // bound, and the solution shown as feedback once the item is answered.
 std::string itemXml(const PlatformQuestion& question, const std::string& identifier)
 {
+    const std::vector<WrongAnswer> wrong = typicalWrongAnswers(question.text, question.rule, storedValue(question));
     pugi::xml_document document;
     pugi::xml_node item = rootElement(document, "assessmentItem", QtiNamespace, QtiSchema);
     item.append_attribute("identifier") = identifier.c_str();
@@ -77,6 +80,12 @@ std::string itemXml(const PlatformQuestion& question, const std::string& identif
     feedback.append_attribute("identifier") = "FEEDBACK";
     feedback.append_attribute("cardinality") = "single";
     feedback.append_attribute("baseType") = "identifier";
+    if (!wrong.empty()) {
+        pugi::xml_node diagnosis = item.append_child("outcomeDeclaration");
+        diagnosis.append_attribute("identifier") = "DIAGNOSIS";
+        diagnosis.append_attribute("cardinality") = "single";
+        diagnosis.append_attribute("baseType") = "identifier";
+    }
 
     pugi::xml_node body = item.append_child("itemBody");
     appendQuestionHtml(body, question);
@@ -95,6 +104,23 @@ std::string itemXml(const PlatformQuestion& question, const std::string& identif
     atMost.append_child("variable").append_attribute("identifier") = "RESPONSE";
     floatValue(atMost, platformNumber(question.rule.upper));
     setScore(when, "1");
+    // Each typical error sets the diagnosis shown with its feedback.
+    for (std::size_t i = 0; i < wrong.size(); ++i) {
+        pugi::xml_node elseIf = condition.append_child("responseElseIf");
+        pugi::xml_node within = elseIf.append_child("and");
+        pugi::xml_node low = within.append_child("gte");
+        low.append_child("variable").append_attribute("identifier") = "RESPONSE";
+        floatValue(low, platformNumber(wrong[i].value - wrong[i].tolerance));
+        pugi::xml_node high = within.append_child("lte");
+        high.append_child("variable").append_attribute("identifier") = "RESPONSE";
+        floatValue(high, platformNumber(wrong[i].value + wrong[i].tolerance));
+        setScore(elseIf, "0");
+        pugi::xml_node set = elseIf.append_child("setOutcomeValue");
+        set.append_attribute("identifier") = "DIAGNOSIS";
+        pugi::xml_node id = set.append_child("baseValue");
+        id.append_attribute("baseType") = "identifier";
+        id.text().set(("ERROR" + formatInt(static_cast<long long>(i + 1))).c_str());
+    }
     setScore(condition.append_child("responseElse"), "0");
     pugi::xml_node show = processing.append_child("setOutcomeValue");
     show.append_attribute("identifier") = "FEEDBACK";
@@ -107,6 +133,13 @@ std::string itemXml(const PlatformQuestion& question, const std::string& identif
     modal.append_attribute("showHide") = "show";
     modal.append_attribute("identifier") = "SOLUTION";
     appendSolutionHtml(modal, question);
+    for (std::size_t i = 0; i < wrong.size(); ++i) {
+        pugi::xml_node told = item.append_child("modalFeedback");
+        told.append_attribute("outcomeIdentifier") = "DIAGNOSIS";
+        told.append_attribute("showHide") = "show";
+        told.append_attribute("identifier") = ("ERROR" + formatInt(static_cast<long long>(i + 1))).c_str();
+        told.append_child("p").text().set(wrong[i].diagnosis.text.c_str());
+    }
     return xmlText(document, true);
 }
 

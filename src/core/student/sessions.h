@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/startup/startup_loader.h"
 #include "core/student/exam_list.h"
 #include "core/student/results_file.h"
 #include "core/student/student_exam.h"
@@ -11,9 +12,6 @@
 #include <vector>
 
 namespace tb {
-
-struct AppState;
-struct StartupProblem;
 
 /// Loads what free practice needs into `state` (settings, indexes, categories) without writing
 /// anything: a missing MX.INI means every option off and is not created. Returns the problem

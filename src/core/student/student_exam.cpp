@@ -41,6 +41,13 @@ std::string tidyText(std::string_view stored)
     return text;
 }
 
+double storedValueOf(const StudentQuestion& question)
+{
+    double value = question.rule.centre;
+    storedAnswerValue(question.answerText, value);
+    return value;
+}
+
 } // namespace
 
 StudentExam readStudentExam(const fs::path& file)
@@ -124,7 +131,7 @@ MarkedAnswer markAnswer(const StudentQuestion& question, std::string_view typed)
     marked.note = read.note;
     marked.right = question.hasAnswer && accepts(question.rule, read.value);
     if (!marked.right && question.hasAnswer)
-        marked.diagnosis = diagnose(question.text, question.rule, read.value);
+        marked.diagnosis = diagnose(question.text, question.rule, read.value, storedValueOf(question));
     return marked;
 }
 
