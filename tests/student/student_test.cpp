@@ -12,6 +12,7 @@
 
 #include <fstream>
 #include <set>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -304,6 +305,53 @@ TEST(ResultsFiles, ThirtyWritersAtOnceLeaveThirtyCompleteFiles)
     }
     EXPECT_EQ(files, 30);
     EXPECT_EQ(students.size(), 30u);
+}
+
+// A student's process killed at any step of the results write leaves no partial file under a
+// results name: only the scratch file, or the whole file.
+TEST(ResultsFiles, KilledWriterLeavesNoPartialResultsFile)
+{
+    struct KillAt final : FaultHook {
+        explicit KillAt(RewriteStep step)
+            : step(step)
+        {
+        }
+        void at(RewriteStep reached, const fs::path&) override
+        {
+            if (reached == step)
+                ::kill(::getpid(), SIGKILL);
+        }
+        RewriteStep step;
+    };
+    ResultsRecord record;
+    record.way = "sit";
+    record.student = "Student";
+    record.testTitle = "Week 5";
+    record.total = 1;
+    record.rows.push_back({ 1, "Tablets", "2 tablets", "2", true, 1, "" });
+    for (const RewriteStep step : { RewriteStep::ScratchOpened, RewriteStep::ScratchWritten, RewriteStep::ScratchSynced,
+             RewriteStep::BeforeRename, RewriteStep::Renamed }) {
+        TempFolder folder;
+        const pid_t child = fork();
+        if (child == 0) {
+            KillAt hook(step);
+            try {
+                writeResults(folder.path(), record, &hook);
+            } catch (...) {
+            }
+            _exit(0);
+        }
+        ASSERT_GT(child, 0);
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status)) << static_cast<int>(step);
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(folder / "results", ec)) {
+            if (entry.path().extension() != ".csv")
+                continue; // a scratch file, which never bears a results name
+            EXPECT_EQ(readResults(entry.path()).rows.size(), 1u) << entry.path();
+        }
+    }
 }
 
 } // namespace
