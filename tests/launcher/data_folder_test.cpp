@@ -260,25 +260,27 @@ TEST(AsOrdinaryUser, ReadOnlyFolderIsNotSeededAndSaysWhy)
             + "\" holds no drug database, and the sample drug database cannot be copied into it: you cannot write in "
               "this folder (Permission denied). Choose a folder you can write in, or ask whoever manages this one to "
               "copy the drug database files (MXDBASE.FIL, mxdbs1.idx, mxdbs2.idx and mxcat.idx) into it.");
-    TEST(StudentDataFolder, SharesTheChoiceButNeverSeeds)
-    {
-        TempFolder home;
-        const LauncherEnvironment env { home.path().string(), "", "" };
-        // No choice: the default folder is created empty; the drug database is the teachers' to put there.
-        EXPECT_EQ(studentDataFolder(env), home / ".local/share/tutorbench");
-        EXPECT_TRUE(fs::is_directory(home / ".local/share/tutorbench"));
-        EXPECT_FALSE(holdsDrugDatabase(home / ".local/share/tutorbench"));
+}
 
-        // The teachers' shared folder, chosen once, is used; gone, it is named with the student program's entry.
-        writeChosenFolder(chosenFolderFile(env), home / "shared");
-        const std::string missing = errorOf([&] { studentDataFolder(env); });
-        EXPECT_NE(missing.find((home / "shared").string() + "\" cannot be reached"), std::string::npos);
-        EXPECT_NE(missing.find("in the Dosarion entry"), std::string::npos);
-        EXPECT_FALSE(fs::exists(home / "shared"));
-        fs::create_directory(home / "shared");
-        EXPECT_EQ(studentDataFolder(env), home / "shared");
-        EXPECT_TRUE(fs::is_empty(home / "shared"));
-    }
+TEST(StudentDataFolder, SharesTheChoiceButNeverSeeds)
+{
+    TempFolder home;
+    const LauncherEnvironment env { home.path().string(), "", "" };
+    // No choice: the default folder is created empty; the drug database is the teachers' to put there.
+    EXPECT_EQ(studentDataFolder(env), home / ".local/share/tutorbench");
+    EXPECT_TRUE(fs::is_directory(home / ".local/share/tutorbench"));
+    EXPECT_FALSE(holdsDrugDatabase(home / ".local/share/tutorbench"));
+
+    // The teachers' shared folder, chosen once, is used; gone, it is named with the student program's entry.
+    writeChosenFolder(chosenFolderFile(env), home / "shared");
+    const std::string missing = errorOf([&] { studentDataFolder(env); });
+    EXPECT_NE(missing.find((home / "shared").string() + "\" cannot be reached"), std::string::npos);
+    EXPECT_NE(missing.find("in the Dosarion entry"), std::string::npos);
+    EXPECT_FALSE(fs::exists(home / "shared"));
+    fs::create_directory(home / "shared");
+    EXPECT_EQ(studentDataFolder(env), home / "shared");
+    EXPECT_TRUE(fs::is_empty(home / "shared"));
+}
 
 } // namespace
 } // namespace tb
