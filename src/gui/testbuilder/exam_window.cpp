@@ -403,8 +403,8 @@ void ExamWindow::Impl::syncCategoryBoxes()
 
 void ExamWindow::Impl::Check1_Click(int index)
 {
-    command([this, index](
-                ExamModel& model) { model.drafter().setCategoryTicked(index, form->Check1[index]->isChecked()); });
+    const bool ticked = form->Check1[index]->isChecked();
+    command([index, ticked](ExamModel& model) { model.drafter().setCategoryTicked(index, ticked); });
     syncCategoryBoxes();
 }
 
