@@ -20,7 +20,8 @@ void BM_ClassVersions30x20(benchmark::State& st)
     tb::bench::Workspace w;
     tb::headless::QuietView view;
     tb::ExamModel model(*w.state, w.prompts, view);
-    model.setSelectedCategories(std::vector<bool>(static_cast<std::size_t>(w.state->categories.CategoryCount), true));
+    model.drafter().setSelectedCategories(
+        std::vector<bool>(static_cast<std::size_t>(w.state->categories.CategoryCount), true));
     tb::QtDocumentPrinter printer(nullptr);
     tb::VersionRequest request;
     request.base = "class";

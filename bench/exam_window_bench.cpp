@@ -57,7 +57,8 @@ void BM_ModelCreate99(benchmark::State& st)
     Workspace w;
     QuietView view;
     tb::ExamModel model(*w.state, w.prompts, view);
-    model.setSelectedCategories(std::vector<bool>(static_cast<std::size_t>(w.state->categories.CategoryCount), true));
+    model.drafter().setSelectedCategories(
+        std::vector<bool>(static_cast<std::size_t>(w.state->categories.CategoryCount), true));
     for (auto _ : st) {
         model.newTest();
         model.createQuestions("99");

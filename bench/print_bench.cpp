@@ -5,6 +5,7 @@
 
 #include "core/headless/quiet_view.h"
 #include "core/testbuilder/exam_model.h"
+#include "core/testbuilder/exam_printing.h"
 #include "gui/common/qt_print.h"
 
 #include <QApplication>
@@ -19,14 +20,16 @@ void BM_PrintPdf99(benchmark::State& st)
     tb::bench::Workspace w;
     tb::headless::QuietView view;
     tb::ExamModel model(*w.state, w.prompts, view);
-    model.setSelectedCategories(std::vector<bool>(static_cast<std::size_t>(w.state->categories.CategoryCount), true));
+    model.drafter().setSelectedCategories(
+        std::vector<bool>(static_cast<std::size_t>(w.state->categories.CategoryCount), true));
     model.createQuestions("99");
     if (model.QuestionCount() != 99) {
         st.SkipWithError("the test did not get 99 questions");
         return;
     }
     for (auto _ : st) {
-        const std::string pdf = tb::renderPdf(model.printDocument(), QPageSize(QPageSize::A4));
+        const std::string pdf
+            = tb::renderPdf(tb::ExamPrinting(model, w.prompts, view).printDocument(), QPageSize(QPageSize::A4));
         benchmark::DoNotOptimize(pdf.data());
     }
     model.closeTest();

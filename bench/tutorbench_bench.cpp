@@ -37,7 +37,8 @@ struct ModelWorkspace : tb::bench::Workspace {
     std::unique_ptr<tb::ExamModel> model()
     {
         auto m = std::make_unique<tb::ExamModel>(*state, prompts, view);
-        m->setSelectedCategories(std::vector<bool>(static_cast<std::size_t>(state->categories.CategoryCount), true));
+        m->drafter().setSelectedCategories(
+            std::vector<bool>(static_cast<std::size_t>(state->categories.CategoryCount), true));
         return m;
     }
 };
@@ -180,7 +181,7 @@ void BM_Export99(benchmark::State& st)
     model->openTest();
     const fs::path out = w.folder.path() / "export.txt";
     for (auto _ : st)
-        model->saveastextfile(out);
+        tb::writeFileAtomically(out, tb::textFileContents(model->header(), model->storedQuestions(), model->options()));
 }
 BENCHMARK(BM_Export99)->Unit(benchmark::kMicrosecond)->UseRealTime();
 

@@ -86,8 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(length % TestRecordLength == 0, "a delete leaves whole records");
     }
     if (commands & 8u) {
-        model.numbquest_Click(static_cast<int>(commands >> 4) % 6);
-        model.tfop_Click(static_cast<int>(commands >> 5) % 5);
+        model.options().numbquest_Click(static_cast<int>(commands >> 4) % 6);
+        model.options().tfop_Click(static_cast<int>(commands >> 5) % 5);
         prompts.fileNames.push_back("given.TXT");
         model.saveAs();
         check(std::filesystem::exists(folder / "given.TXT"), "the export is written");

@@ -39,12 +39,12 @@ inline void checkCreatedQuestions(AppState& state)
     headless::ScriptedPrompts prompts;
     headless::QuietView view;
     ExamModel model(state, prompts, view);
-    model.setCategoryTicked(0, false);
-    model.setCategoryTicked(3, false);
+    model.drafter().setCategoryTicked(0, false);
+    model.drafter().setCategoryTicked(3, false);
     for (int k = 0; k < 3; ++k) {
         // When nothing is made the reason is shown, and the buffer keeps the last question made.
         model.createQuestions("1");
-        const double answer = model.lastGenerated().answer;
+        const double answer = model.drafter().lastGenerated().answer;
         const std::string& stored = model.RecordBuffer().answerText;
         if (answer > 0
             && (stored.size() != AnswerWidth || !(std::fabs(readNumber(stored) - answer) <= 1e-5 * answer))) {

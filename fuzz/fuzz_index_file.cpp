@@ -80,8 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ExamModel model(state, prompts, view);
     for (int category : { TabletDosages, FluidDosages }) {
         prompts.messages.clear();
-        if (model.generateQuestion(category)) {
-            if (!std::isfinite(model.lastGenerated().answer) || model.lastGenerated().answer <= 0.0)
+        if (model.drafter().generateQuestion(category)) {
+            if (!std::isfinite(model.drafter().lastGenerated().answer) || model.drafter().lastGenerated().answer <= 0.0)
                 std::abort();
         } else if (prompts.messages.empty() || prompts.messages.back().text.empty()) {
             std::abort();

@@ -136,7 +136,8 @@ int run(const Options& options)
     ToolPrompts prompts(toCp1252(fs::absolute(options.test).string()), {});
     QuietView view;
     ExamModel model(state, prompts, view);
-    model.setSelectedCategories(std::vector<bool>(static_cast<std::size_t>(state.categories.CategoryCount), true));
+    model.drafter().setSelectedCategories(
+        std::vector<bool>(static_cast<std::size_t>(state.categories.CategoryCount), true));
     model.openTest();
     if (!prompts.messages.empty()) {
         for (const std::string& text : prompts.messages)

@@ -7,6 +7,7 @@
 #include "core/foundation/cp1252.h"
 #include "core/headless/quiet_view.h"
 #include "core/testbuilder/exam_model.h"
+#include "core/testbuilder/exam_printing.h"
 #include "gui/common/qt_print.h"
 #include "tool_support.h"
 
@@ -97,12 +98,12 @@ int main(int argc, char** argv)
             QuietView view;
             ExamModel model(state, prompts, view);
             model.openTest();
-            model.numbquest_Click(numbering);
+            model.options().numbquest_Click(numbering);
             for (const int index : without)
-                model.tfop_Click(index);
+                model.options().tfop_Click(index);
             PaperPrinter printer(paper);
             if (prompts.messages.empty())
-                model.exportPdf(printer);
+                ExamPrinting(model, prompts, view).exportPdf(printer);
             model.closeTest();
             for (const std::string& text : prompts.messages)
                 std::cerr << "exam_pdf_writer: " << text << "\n";

@@ -148,20 +148,21 @@ int run(const Options& options)
     // The category boxes as the teacher ticks them; a code the model does not know stays unticked.
     constexpr int MostBoxes = 16;
     for (const int code : options.categories)
-        model.setCategoryTicked(code - 1, true);
+        model.drafter().setCategoryTicked(code - 1, true);
     for (int box = 0; box < MostBoxes; ++box) {
         bool wanted = false;
         for (const int code : options.categories)
             wanted = wanted || code - 1 == box;
         if (!wanted)
-            model.setCategoryTicked(box, false);
+            model.drafter().setCategoryTicked(box, false);
     }
     for (const int code : options.categories)
-        if (!model.categoryTicked(code - 1)) {
+        if (!model.drafter().categoryTicked(code - 1)) {
             std::cerr << "sample_exam_maker: the test builder has no category " << code << "\n";
             return 2;
         }
-    model.setSelectedCategories(std::vector<bool>(static_cast<std::size_t>(state.categories.CategoryCount), true));
+    model.drafter().setSelectedCategories(
+        std::vector<bool>(static_cast<std::size_t>(state.categories.CategoryCount), true));
 
     model.createQuestions(formatInt(options.count));
     model.acceptDescription(toCp1252(options.title), toCp1252(options.description), toCp1252(options.instructions), 0);

@@ -457,8 +457,9 @@ TEST_P(GeneratedKindTest, EveryGeneratedQuestionIsRecognised)
 {
     loadSampleDatabase();
     for (int i = 0; i < 20; ++i) { // the fixture's draws are fixed: the same 20 questions on every run
-        ASSERT_TRUE(model->generateQuestion(GetParam().first));
-        ASSERT_EQ(questionKind(model->lastGenerated().question), GetParam().second) << model->lastGenerated().question;
+        ASSERT_TRUE(model->drafter().generateQuestion(GetParam().first));
+        ASSERT_EQ(questionKind(model->drafter().lastGenerated().question), GetParam().second)
+            << model->drafter().lastGenerated().question;
     }
 }
 
@@ -474,7 +475,7 @@ TEST_F(ModelFixture, TheExportWritesTheChosenFormatAndKeepsTheTestUnsaved)
     model->save();
     prompts.fileNames = { "quiz" }; // the chosen filter adds its extension
     prompts.selectedFilters = { 3 };
-    model->exportForPlatform();
+    platformExport().exportForPlatform();
     EXPECT_TRUE(prompts.messages.empty());
     EXPECT_EQ(unzip(folder.read("quiz.zip")).size(), 3u);
     EXPECT_TRUE(model->Unsaved());
@@ -491,7 +492,7 @@ TEST_F(ModelFixture, ACanvasExportNamesTheQuestionsCanvasCannotMark)
     model->save();
     prompts.fileNames = { "canvas.zip" };
     prompts.selectedFilters = { 4 };
-    model->exportForPlatform();
+    platformExport().exportForPlatform();
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text,
         "The test was exported to canvas.zip, but Canvas cannot mark questions 2 and 3 right: it rounds what a "
@@ -506,8 +507,8 @@ TEST_F(ModelFixture, FailuresNameTheFileAndWriteNothing)
     prompts.fileNames = { "mine.xml", "bad.zip", "MINE.XML" };
     model->saveAs();
     const std::string test = folder.read("mine.xml");
-    model->exportForPlatform();
-    model->exportForPlatform();
+    platformExport().exportForPlatform();
+    platformExport().exportForPlatform();
     ASSERT_EQ(prompts.messages.size(), 2u);
     EXPECT_EQ(prompts.messages[0].text,
         "The test was not exported to bad.zip.\r\n\r\nQuestion 1 has no number as its answer (\"one\"). Every question "

@@ -6,6 +6,7 @@
 #include "core/startup/startup_loader.h"
 #include "core/testbuilder/class_versions.h"
 #include "core/testbuilder/exam_model.h"
+#include "core/testbuilder/exam_printing.h"
 #include "gui/common/qt_print.h"
 
 #include <QPrintPreviewDialog>
@@ -133,7 +134,8 @@ private slots:
         tb::headless::ScriptedPrompts prompts;
         tb::headless::QuietView view;
         tb::ExamModel model(state, prompts, view);
-        model.setSelectedCategories(std::vector<bool>(static_cast<std::size_t>(state.categories.CategoryCount), true));
+        model.drafter().setSelectedCategories(
+            std::vector<bool>(static_cast<std::size_t>(state.categories.CategoryCount), true));
         model.createQuestions("20");
         model.acceptDescription("Drill \xB5 7", "DescMark", "InstrMark", 0);
         model.puttitle();
@@ -159,7 +161,8 @@ private slots:
         }
         expected << key << solutions;
 
-        const std::string pdf = tb::renderPdf(model.printDocument(), QPageSize(QPageSize::A4));
+        const std::string pdf
+            = tb::renderPdf(tb::ExamPrinting(model, prompts, view).printDocument(), QPageSize(QPageSize::A4));
         QStringList read;
         for (const QStringList& page : pageWords(pdf))
             read << page;
@@ -261,11 +264,11 @@ private slots:
             tb::headless::ScriptedPrompts prompts;
             tb::headless::QuietView view;
             tb::ExamModel model(state, prompts, view);
-            model.setSelectedCategories(
+            model.drafter().setSelectedCategories(
                 std::vector<bool>(static_cast<std::size_t>(state.categories.CategoryCount), true));
             model.acceptDescription("Ward 7", "Drug rounds", "Show your working.", 1);
             if (!solutions)
-                model.tfop_Click(4);
+                model.options().tfop_Click(4);
             A4Printer printer;
             tb::VersionRequest request;
             request.base = "ward";

@@ -116,10 +116,10 @@ TEST_P(FuzzFindingAnswer, IsStoredInTwelveCharactersWithItsExponent)
     Rig rig(folder.path(), {}, true);
     ASSERT_TRUE(rig.startedUp);
     for (int box : { 0, 1, 3 })
-        rig.model.setCategoryTicked(box, false);
+        rig.model.drafter().setCategoryTicked(box, false);
     rig.model.createQuestions("1");
     ASSERT_EQ(rig.model.QuestionCount(), 1) << rig.lastMessage();
-    const double answer = rig.model.lastGenerated().answer;
+    const double answer = rig.model.drafter().lastGenerated().answer;
     EXPECT_NEAR(answer, expected, 1e-9 * expected);
     const std::string stored = rig.model.RecordBuffer().answerText;
     EXPECT_EQ(stored.size(), AnswerWidth);

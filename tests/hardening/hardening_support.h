@@ -6,6 +6,8 @@
 #include "core/headless/temp_folder.h"
 #include "core/startup/startup_loader.h"
 #include "core/testbuilder/exam_model.h"
+#include "core/testbuilder/exam_platform_export.h"
+#include "core/testbuilder/exam_printing.h"
 
 #include <gtest/gtest.h>
 
@@ -87,6 +89,8 @@ struct Rig {
         : state(std::make_unique<ScriptedRandom>(), folder)
         , startedUp(startUp && !loadStartupFiles(state).has_value()) // the drug files are read before the model
         , model(state, prompts, view)
+        , printing(model, prompts, view)
+        , platformExport(model, prompts, view)
     {
         prompts.fileNames.assign(names.begin(), names.end());
     }
@@ -103,6 +107,8 @@ struct Rig {
     AppState state;
     bool startedUp;
     ExamModel model;
+    ExamPrinting printing;
+    PlatformExportCommand platformExport;
 };
 
 } // namespace tb::testing

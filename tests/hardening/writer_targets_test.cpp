@@ -31,10 +31,10 @@ void runWriter(Rig& rig, Writer writer, const std::string& typed)
         rig.model.saveAs();
         break;
     case Writer::Pdf:
-        rig.model.exportPdf(printer);
+        rig.printing.exportPdf(printer);
         break;
     case Writer::Platform:
-        rig.model.exportForPlatform();
+        rig.platformExport.exportForPlatform();
         break;
     case Writer::Versions: {
         VersionRequest request;

@@ -257,7 +257,7 @@ TEST_F(ClassVersionsTest, EveryGeneratedQuestionIsKnownByItsCategory)
     for (int category = 1; category <= CategoryBoxCount; ++category)
         for (int draw = 1; draw <= 40; ++draw) {
             QuestionRecord record;
-            ASSERT_TRUE(model->draftQuestion(category, record));
+            ASSERT_TRUE(model->drafter().draftQuestion(category, record));
             ASSERT_EQ(questionCategory(record.questionText), category) << record.questionText;
         }
 }
@@ -269,9 +269,9 @@ protected:
     {
         ClassVersionsTest::SetUp();
         const auto only = [this](int code) {
-            model->setCategoryTicked(code - 1, true);
+            model->drafter().setCategoryTicked(code - 1, true);
             for (int box = 0; box < CategoryBoxCount; ++box)
-                model->setCategoryTicked(box, box == code - 1);
+                model->drafter().setCategoryTicked(box, box == code - 1);
         };
         only(2);
         model->createQuestions("2");
@@ -282,7 +282,7 @@ protected:
             model->createQuestions("1");
         }
         only(1); // the window's own choices do not steer parallel forms
-        model->setCategoryTicked(0, true);
+        model->drafter().setCategoryTicked(0, true);
         stored = folder.read("test.tmp");
         ASSERT_EQ(stored.size(), 9 * TestRecordLength);
     }
@@ -368,7 +368,7 @@ TEST_F(ClassVersionsTest, EveryVersionStartsWithAnEmptyRepeatHistory)
     tickOnly(2);
     std::vector<bool> one(static_cast<std::size_t>(state->categories.CategoryCount), false);
     one.front() = true;
-    model->setSelectedCategories(one);
+    model->drafter().setSelectedCategories(one);
     const VersionRequest request = requestOf("ward", false, 6);
     const VersionsOutcome set = makeClassVersions(*model, *state, prompts, &printer, "12", request);
     ASSERT_EQ(set.made, 6);

@@ -108,7 +108,8 @@ TEST_F(ModelFixture, TwoQuestionsInStyleOneWithEveryInclude)
     model->forward();
     type("What is 2?", "Line a\r\nLine b", "2.5");
     model->save();
-    model->saveastextfile(folder / "out.txt");
+    writeFileAtomically(
+        folder / "out.txt", textFileContents(model->header(), model->storedQuestions(), model->options()));
     EXPECT_EQ(folder.read("out.txt"),
         "Drug test" + L + L + L + "Short one" + L + L + L + "Answer all." + L + L + L + "Question 1." + L
             + q("What is 1?") + "Question 2." + L + q("What is 2?") + L + L + "Answers:" + L + L + "1. " + a("1")
@@ -142,21 +143,21 @@ TEST_F(ModelFixture, AFileOfOnlyItsHeaderOpensAsOneBlankQuestion)
 TEST_F(ModelFixture, ExportsProposeTheTestsNameAndReportInTheStatusLine)
 {
     testing::FakePrinter printer;
-    model->exportPdf(printer); // cancelled
+    printing().exportPdf(printer); // cancelled
     EXPECT_EQ(prompts.dialogs.back().proposed, "untitled.pdf");
     typeQuestions(2);
     prompts.fileNames = { "week3.dsq", (folder / "week3.pdf").string() };
     model->saveAs();
-    model->exportPdf(printer);
+    printing().exportPdf(printer);
     EXPECT_EQ(prompts.dialogs.back().proposed, "week3.pdf");
     EXPECT_EQ(view.statusLine, "Exported week3.pdf (PDF, 2 questions)");
 
     prompts.fileNames = { "week3.xml", (folder / "week3.xml").string() };
     prompts.selectedFilters = { 1, 2 };
-    model->exportForPlatform();
+    platformExport().exportForPlatform();
     EXPECT_EQ(prompts.dialogs.back().proposed, "week3.xml");
     EXPECT_EQ(view.statusLine, "Exported week3.xml (Moodle XML, 2 questions)");
-    model->exportForPlatform();
+    platformExport().exportForPlatform();
     EXPECT_EQ(view.statusLine, "Exported week3.txt (GIFT, 2 questions)");
     EXPECT_TRUE(fs::exists(folder / "week3.txt"));
     EXPECT_TRUE(prompts.messages.empty()) << prompts.messages.front().text;

@@ -114,14 +114,14 @@ TEST_F(ModelFixture, IvQuestionsBeginWithALineBreakAndTheRepeatHistoryOutlivesNe
 
 TEST_F(ModelFixture, NoCandidateShowsItsMessageOncePerCommand)
 {
-    model->setSelectedCategories({});
+    model->drafter().setSelectedCategories({});
     tickOnly(TabletDosages);
     model->createQuestions("5");
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text,
         "Sorry no tablet dosage questions could be constructed using the question "
         "categories selected from the menu bar.");
-    EXPECT_FALSE(model->GenerationOk());
+    EXPECT_FALSE(model->drafter().GenerationOk());
     EXPECT_EQ(view.status.positionLabel, "1 / 1");
 }
 
@@ -173,7 +173,7 @@ TEST_F(ModelFixture, DrugsThatCannotBeReadAreLeftOutOfTheCandidates)
     model->createQuestions("3");
     EXPECT_TRUE(prompts.messages.empty()) << prompts.messages[0].text;
     EXPECT_EQ(model->QuestionCount(), 3);
-    EXPECT_LE(model->lastGenerated().duplicateKeys[1].value_or(0), firstTablet);
+    EXPECT_LE(model->drafter().lastGenerated().duplicateKeys[1].value_or(0), firstTablet);
 }
 
 struct StoredFieldRow {

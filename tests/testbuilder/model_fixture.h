@@ -4,6 +4,8 @@
 #include "core/headless/temp_folder.h"
 #include "core/startup/startup_loader.h"
 #include "core/testbuilder/exam_model.h"
+#include "core/testbuilder/exam_platform_export.h"
+#include "core/testbuilder/exam_printing.h"
 
 #include <gtest/gtest.h>
 
@@ -103,10 +105,14 @@ protected:
     /// Only the category box of code (1..4) ticked.
     void tickOnly(int code)
     {
-        model->setCategoryTicked(code - 1, true);
+        model->drafter().setCategoryTicked(code - 1, true);
         for (int box = 0; box < 4; ++box)
-            model->setCategoryTicked(box, box == code - 1);
+            model->drafter().setCategoryTicked(box, box == code - 1);
     }
+
+    /// The window's printing and learning-platform export, on the model as it stands.
+    ExamPrinting printing() { return ExamPrinting(*model, prompts, view); }
+    PlatformExportCommand platformExport() { return PlatformExportCommand(*model, prompts, view); }
 
     /// Record n (from 1) of a file.
     std::string record(const std::string& file, int n) const

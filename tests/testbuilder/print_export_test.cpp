@@ -12,18 +12,18 @@ protected:
 
 TEST_F(PrintExportTest, AnExistingFileIsReplacedOnlyAfterYesAndAFailureKeepsIt)
 {
-    model->exportPdf(printer); // cancelled
+    printing().exportPdf(printer); // cancelled
     EXPECT_TRUE(printer.documents.empty());
     folder.write("drill.pdf", "old");
     prompts.fileNames = { "drill", "drill.pdf", "  drill  " }; // ".pdf" added when none
     prompts.yesNoAnswers = { false, true, true };
-    model->exportPdf(printer);
+    printing().exportPdf(printer);
     EXPECT_EQ(folder.read("drill.pdf"), "old");
     printer.failure = "no fonts";
-    model->exportPdf(printer);
+    printing().exportPdf(printer);
     EXPECT_EQ(folder.read("drill.pdf"), "old");
     printer.failure.clear();
-    model->exportPdf(printer);
+    printing().exportPdf(printer);
     EXPECT_EQ(folder.read("drill.pdf").substr(0, 4), "%PDF");
     EXPECT_EQ(prompts.questions,
         std::vector<std::string>(3, "The file drill.pdf already exists. Would you like to use this file"));
@@ -35,7 +35,7 @@ TEST_F(PrintExportTest, AFailedPrintSaysWhy)
 {
     typeQuestions(2);
     printer.failure = "printer offline";
-    model->printTest(printer);
+    printing().printTest(printer);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, "The test could not be printed.\r\n\r\nprinter offline");
 }

@@ -299,10 +299,10 @@ VersionChoices versionChoices(const ExamModel& model, const AppState& state, con
     const double wanted = std::trunc(readNumber(countText));
     choices.newCount = wanted < 1.0 ? 1 : static_cast<int>(std::min<double>(wanted, MaxQuestions));
     for (int box = 0; box < CategoryBoxCount; ++box)
-        if (model.categoryTicked(box))
+        if (model.drafter().categoryTicked(box))
             choices.newCategories.push_back(box + 1);
     choices.drugCategories = std::clamp(state.categories.CategoryCount, 0, MaxCategories);
-    const std::vector<bool>& selected = model.selectedCategories();
+    const std::vector<bool>& selected = model.drafter().selectedCategories();
     choices.drugCategoriesSelected = static_cast<int>(
         std::min<std::ptrdiff_t>(std::count(selected.begin(), selected.end(), true), choices.drugCategories));
     return choices;
@@ -320,7 +320,7 @@ VersionsOutcome makeClassVersions(ExamModel& model, AppState& state, Prompts& pr
             prompts.message("The versions were not made: give a base name for their files.", "");
             return outcome;
         }
-        const fs::path testFolder = fs::absolute(model.workingPath()).parent_path();
+        const fs::path testFolder = fs::absolute(model.targets().workingPath()).parent_path();
         const std::string folderName = stripBlanks(request.folder);
         if (folderName.find_first_of("?*") != std::string::npos) {
             prompts.message("The versions were not made: \"" + folderName + "\" is no folder name.", "");
@@ -410,7 +410,7 @@ VersionsOutcome makeClassVersions(ExamModel& model, AppState& state, Prompts& pr
         std::vector<std::string> existing;
         std::vector<LockFile> locks;
         for (const Target* t : targets) {
-            TargetCheck check = model.checkTarget(t->path);
+            TargetCheck check = model.targets().check(t->path);
             if (check.refused()) {
                 prompts.message("The versions were not made.\r\n\r\n" + check.reason, "");
                 return outcome;
@@ -430,7 +430,8 @@ VersionsOutcome makeClassVersions(ExamModel& model, AppState& state, Prompts& pr
                 return outcome;
         }
 
-        const int count = request.parallel ? static_cast<int>(source.size()) : model.countForNewTest(countText);
+        const int count
+            = request.parallel ? static_cast<int>(source.size()) : model.drafter().countForNewTest(countText);
         total = static_cast<int>(codes.size()) + (pdf.name.empty() ? 0 : 1) + (platform.name.empty() ? 0 : 1);
         int done = 0;
         outcome.cancelled = !prompts.progress(done, total);
@@ -438,10 +439,9 @@ VersionsOutcome makeClassVersions(ExamModel& model, AppState& state, Prompts& pr
         std::vector<std::pair<std::string, PrintDocument>> papers;
         std::vector<PlatformTest> exports;
         // The set's PDF follows the text-file options as one test's does.
-        std::array<bool, 5> includes {};
-        for (int i = 0; i < 5; ++i)
-            includes[static_cast<std::size_t>(i)] = model.includeOption(i);
-        const PaperOptions paperOptions { .workingSpace = model.includeOption(5) };
+        const TextFileOptions& options = model.options();
+        const std::array<bool, 5> includes = options.parts();
+        const PaperOptions paperOptions { .workingSpace = options.workingSpace() };
         bool failed = false;
         {
             SetAside aside(state);
@@ -453,10 +453,10 @@ VersionsOutcome makeClassVersions(ExamModel& model, AppState& state, Prompts& pr
                 if (request.parallel) {
                     for (std::size_t n = 0; n < source.size() && !failed; ++n) {
                         records.push_back(source[n]);
-                        failed = positions[n] != 0 && !model.draftQuestion(positions[n], records.back());
+                        failed = positions[n] != 0 && !model.drafter().draftQuestion(positions[n], records.back());
                     }
                 } else {
-                    failed = !model.draftQuestions(count, records);
+                    failed = !model.drafter().draftQuestions(count, records);
                 }
                 if (failed)
                     break;
@@ -472,7 +472,7 @@ VersionsOutcome makeClassVersions(ExamModel& model, AppState& state, Prompts& pr
                 }
                 if (!pdf.name.empty())
                     papers.emplace_back(code.text(),
-                        buildPrintDocument(header, records, model.numberingStyle(), includes, paperOptions));
+                        buildPrintDocument(header, records, options.numberingStyle(), includes, paperOptions));
                 if (!platform.name.empty())
                     exports.push_back(platformTest(stripBlanks(header.TestTitle) + " Version " + code.text(), records));
                 ++outcome.made;

@@ -48,64 +48,31 @@ std::string errorOnLine(int number, int line)
 
 } // namespace
 
-// Save As and Open compare the chosen name with the working file as files, not as texts:
-// "TEST.DSQ", "./test.dsq", "sub/../test.dsq", an absolute path or a link all designate it.
-bool ExamModel::designatesWorkingFile(const std::string& name) const
-{
-    return stripBlanks(name) == workingFile_ || sameFileAs(resolve(name), workingPath());
-}
-
-TargetCheck ExamModel::checkTarget(const fs::path& target) const
-{
-    return tb::checkTarget(target, { state_.dataFolder, workingPath(), state_.lockWorkingFiles });
-}
-
 std::string questionsText(int count)
 {
     return formatInt(count) + (count == 1 ? " question" : " questions");
 }
 
-std::string ExamModel::proposedFileName(const std::string& extension) const
+std::string listCaption(int n, const std::string& name)
 {
-    if (workingFile_ != NewTestFileName)
-        return workingPath().filename().replace_extension(fromCp1252(extension)).string();
-    // A new test has no name of its own yet: its title, without what a file name cannot hold.
-    std::string title = stripBlanks(header_.TestTitle);
-    for (char& c : title)
-        if (c == '/' || c == '\\' || c == ':' || c == '?' || c == '*' || static_cast<unsigned char>(c) < 32)
-            c = ' ';
-    title = stripBlanks(title.substr(
-        title.find_first_not_of(". ") == std::string::npos ? title.size() : title.find_first_not_of(". ")));
-    return fromCp1252((title.empty() ? std::string("untitled") : title) + extension);
+    return (n < 10 ? "&" : "") + formatInt(n) + " " + name;
 }
 
-// Another copy of the program may have the test as its working file: it is then neither
-// opened nor written here. Where no lock can be taken at all (a read-only folder, a drive
-// without locks) the test is used without one.
-namespace {
-
-// A test that another copy of the program holds: not an illegal name, so the teacher is told
-// who holds it in the message itself.
-class TestInUse final : public FileError {
-public:
-    using FileError::FileError;
-};
-
-} // namespace
-
-LockFile ExamModel::lockTest(const fs::path& file) const
+std::vector<QuestionRecord> ExamModel::storedQuestions() const
 {
-    LockFile lock;
-    if (!state_.lockWorkingFiles)
-        return lock;
-    // One lock file per test, whatever link or spelling of its folder led to it.
-    std::error_code ec;
-    fs::path real = fs::weakly_canonical(file, ec);
-    if (ec)
-        real = file;
-    if (lock.acquire(testLockPath(real), currentHolder()) == LockFile::Outcome::Held)
-        throw TestInUse(file.string(), testInUseMessage(file, lock.holder()));
-    return lock;
+    // The questions come from the working file as last stored, not from the fields.
+    std::vector<QuestionRecord> records;
+    RecordFile in(targets_.workingPath(), TestRecordLength, RecordFile::Mode::Read);
+    std::string bytes;
+    for (long long r = 2; r <= questionCount_ + 1; ++r)
+        records.push_back(in.read(r, bytes) ? QuestionRecord::unpack(bytes) : QuestionRecord::unpack({}));
+    in.close();
+    return records;
+}
+
+void ExamModel::saveastextfile(const fs::path& file)
+{
+    targets_.writeWhole(file, textFileContents(header_, storedQuestions(), options_));
 }
 
 // ---- the header ----
@@ -117,7 +84,7 @@ void ExamModel::puttitle()
 
 void ExamModel::writeHeader()
 {
-    RecordFile file(workingPath(), TestRecordLength);
+    RecordFile file(targets_.workingPath(), TestRecordLength);
     file.write(1, header_.pack());
     file.close();
 }
@@ -126,7 +93,7 @@ void ExamModel::startWorkingFile()
 {
     // A new test starts from its header alone, so no question of an earlier test left in
     // "test.tmp" can come back.
-    writeFileAtomically(workingPath(), header_.pack(), faultHook_);
+    targets_.writeWhole(targets_.workingPath(), header_.pack());
 }
 
 void ExamModel::acceptDescription(
@@ -153,7 +120,7 @@ void ExamModel::openTest()
         }
         lastDialogName_ = name;
         std::error_code ec;
-        if (!fs::is_regular_file(resolve(name), ec)) {
+        if (!fs::is_regular_file(targets_.resolve(name), ec)) {
             prompts_.message(IllegalOpenName, "");
             return;
         }
@@ -193,9 +160,9 @@ void ExamModel::openfile(const std::string& name)
 
     // The file is measured and its header read before anything of the shown test is
     // replaced, so a file that is no test leaves the window as it was.
-    const fs::path path = resolve(name);
-    const bool reopened = designatesWorkingFile(name);
-    LockFile lock = reopened ? LockFile {} : lockTest(path);
+    const fs::path path = targets_.resolve(name);
+    const bool reopened = targets_.designatesWorkingFile(name);
+    LockFile lock = reopened ? LockFile {} : targets_.lockTest(path);
     // Measured first, so that a huge file is refused before it is read.
     std::error_code ec;
     const auto size = fs::file_size(path, ec);
@@ -262,8 +229,8 @@ void ExamModel::saveAsRoutine()
     if (fs::path(fromCp1252(name)).extension().empty())
         name += ".dsq";
     lastDialogName_ = name;
-    const fs::path target = resolve(name);
-    TargetCheck check = checkTarget(target);
+    const fs::path target = targets_.resolve(name);
+    TargetCheck check = targets_.check(target);
     switch (check.refusal) {
     case TargetRefusal::None:
         break;
@@ -280,7 +247,7 @@ void ExamModel::saveAsRoutine()
     LockFile targetLock = std::move(check.lock);
     // The old file is not deleted here: the new contents replace it by a rename once they are
     // completely written, so a failed save leaves it as it was.
-    if (!mayReplace(target, name))
+    if (!targets_.mayReplace(target, name))
         return;
 
     if (endsWithTxt(name)) {
@@ -306,22 +273,12 @@ void ExamModel::saveAsRoutine()
     }
 }
 
-bool ExamModel::mayReplace(const fs::path& path, const std::string& name)
-{
-    std::error_code ec;
-    if (!fs::exists(path, ec))
-        return true;
-    state_.saveanswer
-        = prompts_.askYesNo("The file " + name + " already exists. Would you like to use this file", state_.saveanswer);
-    return state_.saveanswer;
-}
-
 void ExamModel::savefile()
 {
     putfile();
     std::string contents;
     {
-        RecordFile in(workingPath(), TestRecordLength, RecordFile::Mode::Read);
+        RecordFile in(targets_.workingPath(), TestRecordLength, RecordFile::Mode::Read);
         std::string bytes;
         for (long long r = 1; r <= questionCount_ + 1; ++r) {
             if (in.read(r, bytes))
@@ -331,7 +288,7 @@ void ExamModel::savefile()
         }
         in.close();
     }
-    writeFileAtomically(resolve(saveTarget_), contents, faultHook_);
+    targets_.writeWhole(targets_.resolve(saveTarget_), contents);
     workingFile_ = saveTarget_;
     currentQuestion_ = questionCount_;
     getfile();
@@ -350,7 +307,7 @@ void ExamModel::newTest()
         keepShownEdits();
         savetruefalse();
         if (workingFile_ != NewTestFileName)
-            workingLock_ = lockTest(resolve(NewTestFileName));
+            workingLock_ = targets_.lockTest(targets_.resolve(NewTestFileName));
         recordBuffer_ = QuestionRecord {};
         workingFile_ = saveTarget_ = NewTestFileName;
         questionCount_ = currentQuestion_ = 1;
@@ -373,7 +330,7 @@ void ExamModel::closeTest()
     guarded([&] {
         const fs::path scratch = state_.dataFolder / NewTestFileName;
         if (workingFile_ != NewTestFileName)
-            workingLock_ = lockTest(scratch);
+            workingLock_ = targets_.lockTest(scratch);
         std::error_code ec;
         if (fs::exists(scratch, ec) && !fs::remove(scratch, ec) && ec)
             throw FileError(scratch.string(),
@@ -405,11 +362,6 @@ const std::vector<std::string>& ExamModel::updatefilelist()
         return ua != ub ? ua < ub : a < b;
     });
     return fileList_;
-}
-
-std::string ExamModel::listCaption(int n, const std::string& name)
-{
-    return (n < 10 ? "&" : "") + formatInt(n) + " " + name;
 }
 
 } // namespace tb

@@ -1,8 +1,11 @@
-#include "core/testbuilder/exam_model.h"
+#include "core/testbuilder/exam_platform_export.h"
 
 #include "core/export/platform_export.h"
 #include "core/foundation/cp1252.h"
+#include "core/foundation/field_codec.h"
 #include "core/foundation/number_format.h"
+#include "core/testbuilder/command_guard.h"
+#include "core/testbuilder/exam_model.h"
 
 #include <system_error>
 
@@ -65,11 +68,19 @@ std::string formatName(PlatformFormat format)
 
 } // namespace
 
-void ExamModel::exportForPlatform()
+PlatformExportCommand::PlatformExportCommand(const ExamModel& model, Prompts& prompts, ExamView& view)
+    : model_(model)
+    , prompts_(prompts)
+    , view_(view)
 {
-    guarded([&] {
+}
+
+void PlatformExportCommand::exportForPlatform()
+{
+    runGuarded(prompts_, [&] {
+        const TargetFiles& targets = model_.targets();
         int filter = 1;
-        const std::string proposed = proposedFileName(platformTarget("", 1).name);
+        const std::string proposed = targets.proposedFileName(platformTarget("", 1).name);
         std::string chosen = stripBlanks(
             nameFromDialog(prompts_.saveFileNameProposing(ExportDialogTitle, PlatformExportFilter, filter, proposed)));
         if (chosen.empty())
@@ -81,20 +92,20 @@ void ExamModel::exportForPlatform()
             chosen = toCp1252(fs::path(chosenPath).replace_extension().string());
         const PlatformTarget target = platformTarget(chosen, filter);
         const std::string& name = target.name;
-        const fs::path path = resolve(name);
+        const fs::path path = targets.resolve(name);
         // Held until the file is written, so that no other copy opens it half written.
-        const TargetCheck check = checkTarget(path);
+        const TargetCheck check = targets.check(path);
         if (check.refused()) {
             prompts_.message(notExported(name, check.reason), "");
             return;
         }
-        if (!mayReplace(path, name))
+        if (!targets.mayReplace(path, name))
             return;
 
         std::vector<std::size_t> unreachable;
         try {
-            const PlatformTest test = platformTest(header_.TestTitle, storedQuestions());
-            writeFileAtomically(path, platformExport(target.format, test), faultHook_);
+            const PlatformTest test = platformTest(model_.header().TestTitle, model_.storedQuestions());
+            targets.writeWhole(path, platformExport(target.format, test));
             if (target.format == PlatformFormat::CanvasQuiz)
                 unreachable = canvasUnreachable(test);
             view_.showStatus("Exported " + toCp1252(path.filename().string()) + " (" + formatName(target.format) + ", "

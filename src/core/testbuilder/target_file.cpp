@@ -2,9 +2,11 @@
 
 #include "core/drugdb/drug_file.h"
 #include "core/drugdb/index_files.h"
+#include "core/foundation/app_state.h"
 #include "core/foundation/cp1252.h"
 #include "core/foundation/exam_record.h"
 #include "core/foundation/field_codec.h"
+#include "core/foundation/prompts.h"
 #include "core/foundation/record_file.h"
 #include "core/foundation/settings.h"
 
@@ -149,6 +151,94 @@ TargetCheck checkTarget(const fs::path& target, const TargetContext& context)
     if (context.lockTests && check.lock.acquire(testLockPath(real), currentHolder()) == LockFile::Outcome::Held)
         return refuse(TargetRefusal::Held, testInUseMessage(target, check.lock.holder()));
     return check;
+}
+
+// ---- the writers' files ----
+
+TargetFiles::TargetFiles(AppState& state, Prompts& prompts, const std::string& workingFile, const TestHeader& header)
+    : state_(state)
+    , prompts_(prompts)
+    , workingFile_(workingFile)
+    , header_(header)
+{
+}
+
+fs::path TargetFiles::resolve(const std::string& name) const
+{
+    // Names are the program's Windows-1252 text; the file system spells them in UTF-8.
+    const fs::path path(fromCp1252(name));
+    if (path.is_absolute())
+        return path;
+    return state_.dataFolder / path;
+}
+
+const fs::path& TargetFiles::dataFolder() const
+{
+    return state_.dataFolder;
+}
+
+fs::path TargetFiles::workingPath() const
+{
+    return resolve(workingFile_);
+}
+
+// Save As and Open compare the chosen name with the working file as files, not as texts:
+// "TEST.DSQ", "./test.dsq", "sub/../test.dsq", an absolute path or a link all designate it.
+bool TargetFiles::designatesWorkingFile(const std::string& name) const
+{
+    return stripBlanks(name) == workingFile_ || sameFileAs(resolve(name), workingPath());
+}
+
+TargetCheck TargetFiles::check(const fs::path& target) const
+{
+    return checkTarget(target, { state_.dataFolder, workingPath(), state_.lockWorkingFiles });
+}
+
+std::string TargetFiles::proposedFileName(const std::string& extension) const
+{
+    if (workingFile_ != NewTestFileName)
+        return workingPath().filename().replace_extension(fromCp1252(extension)).string();
+    // A new test has no name of its own yet: its title, without what a file name cannot hold.
+    std::string title = stripBlanks(header_.TestTitle);
+    for (char& c : title)
+        if (c == '/' || c == '\\' || c == ':' || c == '?' || c == '*' || static_cast<unsigned char>(c) < 32)
+            c = ' ';
+    title = stripBlanks(title.substr(
+        title.find_first_not_of(". ") == std::string::npos ? title.size() : title.find_first_not_of(". ")));
+    return fromCp1252((title.empty() ? std::string("untitled") : title) + extension);
+}
+
+// Another copy of the program may have the test as its working file: it is then neither
+// opened nor written here. Where no lock can be taken at all (a read-only folder, a drive
+// without locks) the test is used without one.
+LockFile TargetFiles::lockTest(const fs::path& file) const
+{
+    LockFile lock;
+    if (!state_.lockWorkingFiles)
+        return lock;
+    // One lock file per test, whatever link or spelling of its folder led to it.
+    std::error_code ec;
+    fs::path real = fs::weakly_canonical(file, ec);
+    if (ec)
+        real = file;
+    if (lock.acquire(testLockPath(real), currentHolder()) == LockFile::Outcome::Held)
+        throw TestInUse(file.string(), testInUseMessage(file, lock.holder()));
+    return lock;
+}
+
+bool TargetFiles::mayReplace(const fs::path& path, const std::string& name) const
+{
+    std::error_code ec;
+    if (!fs::exists(path, ec))
+        return true;
+    state_.saveanswer
+        = prompts_.askYesNo("The file " + name + " already exists. Would you like to use this file", state_.saveanswer);
+    return state_.saveanswer;
+}
+
+void TargetFiles::writeWhole(const fs::path& path, const std::string& bytes) const
+{
+    writeFileAtomically(path, bytes, faultHook_);
 }
 
 } // namespace tb

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/foundation/file_error.h"
 #include "core/foundation/folder_lock.h"
 
 #include <filesystem>
@@ -7,6 +8,11 @@
 #include <string_view>
 
 namespace tb {
+
+struct AppState;
+struct TestHeader;
+class FaultHook;
+class Prompts;
 
 /// Why a file chosen for writing may not be written.
 enum class TargetRefusal {
@@ -54,5 +60,55 @@ const char* reservedRole(std::string_view fileName);
 /// True when `a` and `b` designate one file: the same path in another spelling (relative,
 /// "..", another letter case of the name in the same folder), a link to it or a hard link.
 bool sameFileAs(const std::filesystem::path& a, const std::filesystem::path& b);
+
+/// A test that another copy of the program holds: not an illegal name, so the teacher is told
+/// who holds it in the message itself.
+class TestInUse final : public FileError {
+public:
+    using FileError::FileError;
+};
+
+/// Choosing and checking a file to write, for the test model and every tool that writes beside
+/// it: names are resolved in the data folder, checked against the working test and the
+/// program's own files, locked, and replaced only when the teacher agrees. It reads the
+/// working file's name and the header from the model that owns it.
+class TargetFiles final {
+public:
+    TargetFiles(AppState& state, Prompts& prompts, const std::string& workingFile, const TestHeader& header);
+
+    /// A file name (Windows-1252 program text) as a path: absolute names stay, others are
+    /// in the data folder.
+    std::filesystem::path resolve(const std::string& name) const;
+    /// The working file's path in the data folder.
+    std::filesystem::path workingPath() const;
+    /// The folder relative names are in.
+    const std::filesystem::path& dataFolder() const;
+    /// True when `name` designates the working file, in any spelling.
+    bool designatesWorkingFile(const std::string& name) const;
+    /// The check every writer of a chosen file runs first (tb::checkTarget for this test).
+    TargetCheck check(const std::filesystem::path& target) const;
+    /// The name the export dialogs propose: the test's file name with `extension` instead of
+    /// its own (a new test is named after its title), as the file system spells it.
+    std::string proposedFileName(const std::string& extension) const;
+    /// The lock of a test about to be written; throws TestInUse naming the file and its
+    /// holder when another copy of the program has it as its working file.
+    LockFile lockTest(const std::filesystem::path& file) const;
+    /// True when `path` does not exist yet or the teacher answers "&Yes" to replacing `name`
+    /// (the question Save As asks; every command that writes a chosen file asks it).
+    bool mayReplace(const std::filesystem::path& path, const std::string& name) const;
+    /// Writes `bytes` as the whole of `path` through a scratch file and a rename.
+    void writeWhole(const std::filesystem::path& path, const std::string& bytes) const;
+
+    /// Tests make whole-file rewrites fail at a chosen step.
+    void setFaultHook(FaultHook* hook) { faultHook_ = hook; }
+    FaultHook* faultHook() const { return faultHook_; }
+
+private:
+    AppState& state_;
+    Prompts& prompts_;
+    const std::string& workingFile_;
+    const TestHeader& header_;
+    FaultHook* faultHook_ = nullptr;
+};
 
 } // namespace tb

@@ -89,9 +89,9 @@ ExamMenus::ExamMenus(QMenuBar* bar)
 void ExamMenus::showExportChecks(const ExamModel& model)
 {
     for (int i = 0; i < 6; ++i)
-        numbquest[i]->setChecked(model.numberingStyle() == i);
+        numbquest[i]->setChecked(model.options().numberingStyle() == i);
     for (int i = 0; i < 6; ++i)
-        tfop[i]->setChecked(model.includeOption(i));
+        tfop[i]->setChecked(model.options().includeOption(i));
 }
 
 std::vector<QAction*> ExamMenus::listTests(const std::vector<std::string>& names)
@@ -99,7 +99,7 @@ std::vector<QAction*> ExamMenus::listTests(const std::vector<std::string>& names
     std::vector<QAction*> added;
     for (std::size_t n = 1; n <= names.size(); ++n) {
         const int entry = static_cast<int>(n);
-        QAction* item = fileMenu->addAction(fromProgram(ExamModel::listCaption(entry, names[n - 1])));
+        QAction* item = fileMenu->addAction(fromProgram(listCaption(entry, names[n - 1])));
         item->setObjectName(QStringLiteral("mnuop_%1").arg(entry));
         mnuop.push_back(item);
         added.push_back(item);

@@ -3,6 +3,8 @@
 #include "core/foundation/app_state.h"
 #include "core/foundation/prompts.h"
 #include "core/testbuilder/exam_model.h"
+#include "core/testbuilder/exam_platform_export.h"
+#include "core/testbuilder/exam_printing.h"
 #include "gui/common/centreform.h"
 #include "gui/common/program_text.h"
 #include "gui/common/qt_print.h"
@@ -96,6 +98,9 @@ public:
     AppState& state_;
     Prompts& prompts_;
     std::unique_ptr<ExamModel> model_;
+    // The features beside the test, each a tool reading the model; made with it.
+    std::unique_ptr<ExamPrinting> printing_;
+    std::unique_ptr<PlatformExportCommand> platformExport_;
     bool closing_ = false;
     bool showing_ = false;
     std::array<QString, 3> shownText_;
@@ -173,7 +178,7 @@ void ExamWindow::Impl::connectWidgets()
     for (int i = 0; i < 2; ++i)
         QObject::connect(menus->mnuprint[i], &QAction::triggered, &owner_, [this, i] { mnuprint_Click(i); });
     QObject::connect(menus->mnuexport, &QAction::triggered, &owner_,
-        [this] { command([](ExamModel& model) { model.exportForPlatform(); }); });
+        [this] { command([this](ExamModel&) { platformExport_->exportForPlatform(); }); });
     QObject::connect(menus->mnuversions, &QAction::triggered, &owner_, [this] { mnuversions_Click(); });
     QObject::connect(menus->mnustudent, &QAction::triggered, &owner_,
         [this] { command([this](ExamModel& model) { runStudentSettings(&owner_, model, prompts_); }); });
@@ -194,6 +199,8 @@ void ExamWindow::Impl::load()
 
     try {
         model_ = std::make_unique<ExamModel>(state_, prompts_, *this);
+        printing_ = std::make_unique<ExamPrinting>(*model_, prompts_, *this);
+        platformExport_ = std::make_unique<PlatformExportCommand>(*model_, prompts_, *this);
     } catch (const std::exception& e) {
         prompts_.message(e.what(), "");
     }
@@ -265,7 +272,8 @@ void ExamWindow::Impl::applyStatus(const ButtonStatus& status)
 {
     form->Label7->setText(fromProgram(status.fileLabel));
     if (model_)
-        form->Label7->setToolTip(QFile::decodeName(QByteArray::fromStdString(model_->workingPath().string())));
+        form->Label7->setToolTip(
+            QFile::decodeName(QByteArray::fromStdString(model_->targets().workingPath().string())));
     form->Label1->setText(fromProgram(status.positionLabel));
     form->Label6->setVisible(!status.complete);
     form->cmdforward[0]->setVisible(status.complete);
@@ -392,13 +400,14 @@ void ExamWindow::Impl::syncCategoryBoxes()
         return;
     for (int i = 0; i < CategoryBoxCount; ++i) {
         const QSignalBlocker block(form->Check1[i]);
-        form->Check1[i]->setChecked(model_->categoryTicked(i));
+        form->Check1[i]->setChecked(model_->drafter().categoryTicked(i));
     }
 }
 
 void ExamWindow::Impl::Check1_Click(int index)
 {
-    command([this, index](ExamModel& model) { model.setCategoryTicked(index, form->Check1[index]->isChecked()); });
+    const bool ticked = form->Check1[index]->isChecked();
+    command([index, ticked](ExamModel& model) { model.drafter().setCategoryTicked(index, ticked); });
     syncCategoryBoxes();
 }
 
@@ -407,7 +416,7 @@ void ExamWindow::Impl::Lstcategory_Change()
     std::vector<bool> selected(static_cast<std::size_t>(form->Lstcategory->count()));
     for (int i = 0; i < form->Lstcategory->count(); ++i)
         selected[static_cast<std::size_t>(i)] = form->Lstcategory->item(i)->isSelected();
-    command([&selected](ExamModel& model) { model.setSelectedCategories(std::move(selected)); });
+    command([&selected](ExamModel& model) { model.drafter().setSelectedCategories(std::move(selected)); });
 }
 
 void ExamWindow::Impl::Cmdgenerate_Click()
@@ -485,14 +494,14 @@ void ExamWindow::Impl::mnuop_Click(int entry)
 
 void ExamWindow::Impl::numbquest_Click(int index)
 {
-    command([index](ExamModel& model) { model.numbquest_Click(index); });
+    command([index](ExamModel& model) { model.options().numbquest_Click(index); });
     if (model_)
         menus->showExportChecks(*model_);
 }
 
 void ExamWindow::Impl::tfop_Click(int index)
 {
-    command([index](ExamModel& model) { model.tfop_Click(index); });
+    command([index](ExamModel& model) { model.options().tfop_Click(index); });
     if (model_)
         menus->showExportChecks(*model_);
 }
@@ -500,11 +509,11 @@ void ExamWindow::Impl::tfop_Click(int index)
 void ExamWindow::Impl::mnuprint_Click(int index)
 {
     QtDocumentPrinter printer(&owner_);
-    command([index, &printer](ExamModel& model) {
+    command([this, index, &printer](ExamModel&) {
         if (index == 0)
-            model.printTest(printer);
+            printing_->printTest(printer);
         else
-            model.exportPdf(printer);
+            printing_->exportPdf(printer);
     });
 }
 

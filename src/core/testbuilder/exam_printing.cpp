@@ -1,10 +1,11 @@
-#include "core/testbuilder/exam_model.h"
+#include "core/testbuilder/exam_printing.h"
 
 #include "core/foundation/cp1252.h"
-#include "core/foundation/record_file.h"
+#include "core/foundation/field_codec.h"
+#include "core/testbuilder/command_guard.h"
+#include "core/testbuilder/exam_model.h"
 
 #include <exception>
-#include <system_error>
 
 namespace tb {
 
@@ -17,15 +18,23 @@ const char* const PdfDialogFilter = "PDF File (pdf)|*.pdf|";
 
 } // namespace
 
-PrintDocument ExamModel::printDocument() const
+ExamPrinting::ExamPrinting(const ExamModel& model, Prompts& prompts, ExamView& view)
+    : model_(model)
+    , prompts_(prompts)
+    , view_(view)
 {
-    const std::array<bool, 5> includes { includes_[0], includes_[1], includes_[2], includes_[3], includes_[4] };
-    return buildPrintDocument(header_, storedQuestions(), numbering_, includes, { .workingSpace = includes_[5] });
 }
 
-void ExamModel::printTest(DocumentPrinter& printer)
+PrintDocument ExamPrinting::printDocument() const
 {
-    guarded([&] {
+    const TextFileOptions& options = model_.options();
+    return buildPrintDocument(model_.header(), model_.storedQuestions(), options.numberingStyle(), options.parts(),
+        { .workingSpace = options.workingSpace() });
+}
+
+void ExamPrinting::printTest(DocumentPrinter& printer)
+{
+    runGuarded(prompts_, [&] {
         try {
             printer.print(printDocument());
         } catch (const std::exception& error) {
@@ -34,13 +43,14 @@ void ExamModel::printTest(DocumentPrinter& printer)
     });
 }
 
-void ExamModel::exportPdf(DocumentPrinter& printer)
+void ExamPrinting::exportPdf(DocumentPrinter& printer)
 {
-    guarded([&] {
+    runGuarded(prompts_, [&] {
+        const TargetFiles& targets = model_.targets();
         // The dialog gives the name as the file system spells it; messages show it as program text.
         int filter = 1;
         const std::string chosen
-            = prompts_.saveFileNameProposing(PdfDialogTitle, PdfDialogFilter, filter, proposedFileName(".pdf"));
+            = prompts_.saveFileNameProposing(PdfDialogTitle, PdfDialogFilter, filter, targets.proposedFileName(".pdf"));
         const std::string trimmed = stripBlanks(chosen);
         if (trimmed.empty())
             return;
@@ -48,27 +58,27 @@ void ExamModel::exportPdf(DocumentPrinter& printer)
         if (!target.has_extension() && target.has_filename())
             target += ".pdf";
         if (target.is_relative())
-            target = state_.dataFolder / target;
+            target = targets.dataFolder() / target;
         const std::string shown = toCp1252(target.filename().string());
 
         auto failed = [&](const std::string& reason) {
             prompts_.message("The file " + shown + " could not be written.\r\n\r\n" + reason, "");
         };
         // Held until the PDF is written, so that no other copy opens the file half written.
-        const TargetCheck check = checkTarget(target);
+        const TargetCheck check = targets.check(target);
         if (check.refused()) {
             failed(check.reason);
             return;
         }
-        if (!mayReplace(target, shown))
+        if (!targets.mayReplace(target, shown))
             return;
         try {
             const PrintDocument document = printDocument();
             const std::string bytes = printer.pdf(document);
             // Written whole to a scratch file and renamed over the old one, so a failure
             // leaves an existing file as it was.
-            writeFileAtomically(target, bytes, faultHook_);
-            view_.showStatus("Exported " + shown + " (PDF, " + questionsText(questionCount_) + ")");
+            targets.writeWhole(target, bytes);
+            view_.showStatus("Exported " + shown + " (PDF, " + questionsText(model_.QuestionCount()) + ")");
         } catch (const std::exception& error) {
             failed(toCp1252(error.what()));
         }
