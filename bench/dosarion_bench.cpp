@@ -119,5 +119,10 @@ int main(int argc, char** argv)
               .benchmark = "BM_StartToList200",
               .baseline = "BM_BareListWindow",
               .limit = 20 },
-            Row { .work = "Dosarion: mark an answer and show its feedback", .benchmark = "BM_MarkAndShowFeedback" } });
+            Row { .work = "Dosarion: mark an answer and show its feedback",
+                .benchmark = "BM_MarkAndShowFeedback",
+                .baseline = "",
+                .limit = 0,
+                .commands = 1,
+                .budget = 0.016 } });
 }
