@@ -273,6 +273,7 @@ private slots:
             tb::VersionRequest request;
             request.base = "ward";
             request.versions = 3;
+            request.parallel = false; // twelve new questions each, the test being blank
             request.testFiles = false;
             request.platform = false;
             const tb::VersionsOutcome outcome = tb::makeClassVersions(model, state, prompts, &printer, "12", request);

@@ -40,6 +40,7 @@ void runWriter(Rig& rig, Writer writer, const std::string& typed)
         VersionRequest request;
         request.base = typed;
         request.versions = 1;
+        request.parallel = false; // the rig's test holds no generated question to make forms of
         makeClassVersions(rig.model, rig.state, rig.prompts, &printer, "1", request);
         break;
     }
