@@ -291,7 +291,7 @@ void askAndWrite(QWidget* parent, const ExamModel& model, Prompts& prompts)
     }
     // The versions of a class set are one test in Dosarion and share their set's settings.
     const bool versionSet = !descriptionVersionCode(model.header().TestDescription).empty();
-    const std::filesystem::path sideFile = studentSettingsPath(model.workingPath(), versionSet);
+    const std::filesystem::path sideFile = studentSettingsPath(model.targets().workingPath(), versionSet);
     const std::string fileName = toCp1252(sideFile.filename().string());
     const StudentSettingsRead read = readStudentSettings(sideFile);
 
