@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const std::string after = fuzz::readBytes(folder / "MXDBASE.FIL");
-    if (after.find(fuzz::FailingHook::Planted) != std::string::npos) {
+    if (after.find(hook.planted()) != std::string::npos) {
         std::fprintf(stderr, "a replaced scratch file became the data file\n");
         std::abort();
     }

@@ -116,7 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
     for (const char* name : { "MXDBASE.FIL", "mxdbs1.idx", "mxdbs2.idx", "mxcat.idx" })
-        if (fuzz::readBytes(folder / name).find(fuzz::FailingHook::Planted) != std::string::npos) {
+        if (fuzz::readBytes(folder / name).find(hook.planted()) != std::string::npos) {
             std::fprintf(stderr, "a replaced scratch file became %s\n", name);
             std::abort();
         }

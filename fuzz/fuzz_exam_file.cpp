@@ -139,7 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     reopened.closeTest();
     const std::string left = fuzz::readBytes(folder / "copy.dsq");
     check(left.size() % TestRecordLength == 0, "a failed command leaves whole records");
-    check(left.find(fuzz::FailingHook::Planted) == std::string::npos, "a replaced scratch file never becomes the test");
+    check(left.find(commandHook.planted()) == std::string::npos, "a replaced scratch file never becomes the test");
     headless::ScriptedPrompts third;
     headless::QuietView thirdView;
     AppState thirdState(std::make_unique<fuzz::InputRandom>(bytes), folder);

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -72,13 +73,15 @@ inline PrivateFolder& privateFolder()
 /// sanitizers like the rest.
 class FailingHook final : public FaultHook {
 public:
-    static constexpr std::string_view Planted = "planted by another program";
-
     explicit FailingHook(unsigned n, bool plant = false)
         : n_(n)
         , plant_(plant)
+        , planted_("planted by another program " + std::to_string(std::random_device {}()))
     {
     }
+    /// What a replaced scratch file holds. The number is drawn anew for every hook, so that no
+    /// input can hold it: the fuzzer learns the texts it sees compared and would type them in.
+    const std::string& planted() const { return planted_; }
     void at(RewriteStep, const std::filesystem::path& target) override
     {
         if (++seen_ == n_)
@@ -92,7 +95,7 @@ public:
             fail(target);
         std::error_code ec;
         std::filesystem::remove(scratch, ec);
-        writeFile(scratch, Planted);
+        writeFile(scratch, planted_);
     }
     bool fired() const { return n_ != 0 && seen_ >= n_; }
 
@@ -109,6 +112,7 @@ private:
 
     unsigned n_;
     bool plant_;
+    std::string planted_;
     unsigned seen_ = 0;
 };
 
