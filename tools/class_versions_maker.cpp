@@ -80,39 +80,19 @@ struct Options {
     std::exit(2);
 }
 
-long long wholeNumber(const std::string& text, const std::string& what)
-{
-    std::size_t used = 0;
-    long long value = 0;
-    try {
-        value = std::stoll(text, &used);
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (used == 0 || used != text.size() || value < 0)
-        usage(what + " must be a whole number, not \"" + text + "\"");
-    return value;
-}
-
 Options parse(int argc, char** argv)
 {
     Options options;
-    std::map<std::string, std::string> given;
-    for (int i = 1; i < argc; i += 2) {
-        const std::string key = argv[i];
-        if (key.rfind("--", 0) != 0 || i + 1 >= argc)
-            usage("every option takes one value: " + key);
-        given[key.substr(2)] = argv[i + 1];
-    }
-    for (const auto& [key, value] : given) {
+    for (const auto& [key, value] : tools::optionPairs(argc, argv, usage)) {
         if (key == "data")
             options.data = value;
         else if (key == "test")
             options.test = value;
         else if (key == "versions")
-            options.versions = static_cast<int>(std::min<long long>(wholeNumber(value, "--versions"), MaxVersions));
+            options.versions
+                = static_cast<int>(std::min<long long>(tools::wholeNumber(value, "--versions", usage), MaxVersions));
         else if (key == "seed")
-            options.seed = static_cast<std::uint64_t>(wholeNumber(value, "--seed"));
+            options.seed = static_cast<std::uint64_t>(tools::wholeNumber(value, "--seed", usage));
         else
             usage("unknown option --" + key);
     }

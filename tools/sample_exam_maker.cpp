@@ -75,39 +75,18 @@ struct Options {
     std::exit(2);
 }
 
-long long wholeNumber(const std::string& text, const std::string& what)
-{
-    std::size_t used = 0;
-    long long value = 0;
-    try {
-        value = std::stoll(text, &used);
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (used == 0 || used != text.size() || value < 0)
-        usage(what + " must be a whole number, not \"" + text + "\"");
-    return value;
-}
-
 Options parse(int argc, char** argv)
 {
     Options options;
-    std::map<std::string, std::string> given;
-    for (int i = 1; i < argc; i += 2) {
-        const std::string key = argv[i];
-        if (key.rfind("--", 0) != 0 || i + 1 >= argc)
-            usage("every option takes one value: " + key);
-        given[key.substr(2)] = argv[i + 1];
-    }
-    for (const auto& [key, value] : given) {
+    for (const auto& [key, value] : tools::optionPairs(argc, argv, usage)) {
         if (key == "data")
             options.data = value;
         else if (key == "out")
             options.out = value;
         else if (key == "count")
-            options.count = static_cast<int>(std::min(wholeNumber(value, "--count"), 99LL));
+            options.count = static_cast<int>(std::min(tools::wholeNumber(value, "--count", usage), 99LL));
         else if (key == "seed")
-            options.seed = static_cast<std::uint64_t>(wholeNumber(value, "--seed"));
+            options.seed = static_cast<std::uint64_t>(tools::wholeNumber(value, "--seed", usage));
         else if (key == "title")
             options.title = value;
         else if (key == "description")
@@ -118,7 +97,7 @@ Options parse(int argc, char** argv)
             options.categories.clear();
             std::stringstream list(value);
             for (std::string code; std::getline(list, code, ',');)
-                options.categories.push_back(static_cast<int>(wholeNumber(code, "a category code")));
+                options.categories.push_back(static_cast<int>(tools::wholeNumber(code, "a category code", usage)));
         } else
             usage("unknown option --" + key);
     }
