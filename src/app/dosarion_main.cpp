@@ -5,85 +5,24 @@
 #include "core/foundation/app_state.h"
 #include "core/startup/startup_loader.h"
 #include "core/student/sessions.h"
+#include "gui/common/program_start.h"
 #include "gui/common/tool_icons.h"
 #include "gui/student/student_start_window.h"
 #include "gui/student/text_size.h"
 
 #include <QApplication>
-#include <QMessageBox>
 
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
 
-namespace {
-
-/// The last guard against a fault in an event handler: it is shown to the student instead
-/// of ending the program.
-class GuardedApplication final : public QApplication {
-public:
-    using QApplication::QApplication;
-
-    bool notify(QObject* receiver, QEvent* event) override
-    {
-        try {
-            return QApplication::notify(receiver, event);
-        } catch (const std::exception& e) {
-            report(QString::fromStdString(e.what()));
-        } catch (...) {
-            report(QStringLiteral("An unexpected error occurred."));
-        }
-        return false;
-    }
-
-private:
-    void report(const QString& what)
-    {
-        if (reporting_)
-            return;
-        reporting_ = true;
-        QMessageBox::warning(activeWindow(), QStringLiteral("Dosarion"),
-            what + QStringLiteral("\n\nThe last action may not have been completed."));
-        reporting_ = false;
-    }
-
-    bool reporting_ = false;
-};
-
-QtMessageHandler defaultHandler = nullptr;
-
-// Qt ends the process on a fatal message (the display cannot be reached, say): one line and a status.
-void messageHandler(QtMsgType type, const QMessageLogContext& context, const QString& text)
-{
-    if (type == QtFatalMsg) {
-        std::fprintf(stderr, "Dosarion cannot go on: %s\n", qPrintable(text));
-        std::fflush(stderr);
-        std::_Exit(2);
-    }
-    if (defaultHandler)
-        defaultHandler(type, context, text);
-}
-
-bool hasDisplay()
-{
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-        || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
-}
-
-} // namespace
-
 int main(int argc, char** argv)
 {
-    if (!hasDisplay()) {
-        std::fputs("Dosarion needs a graphical display, and none was found "
-                   "(neither DISPLAY nor WAYLAND_DISPLAY is set).\n",
-            stderr);
+    if (!tb::prepareProgramStart("Dosarion"))
         return 2;
-    }
-    defaultHandler = qInstallMessageHandler(messageHandler);
     try {
-        GuardedApplication app(argc, argv);
+        tb::GuardedApplication app(argc, argv, QStringLiteral("Dosarion"));
         QApplication::setApplicationName(QStringLiteral("Dosarion"));
         QApplication::setWindowIcon(tb::programIcon());
         QGuiApplication::setDesktopFileName(QStringLiteral("org.dosarion.Dosarion"));

@@ -3,86 +3,24 @@
 #include "core/foundation/folder_lock.h"
 #include "core/launcher/desktop_identity.h"
 #include "core/startup/startup_loader.h"
+#include "gui/common/program_start.h"
 #include "gui/common/qt_prompts.h"
 #include "gui/common/tool_icons.h"
 #include "gui/start/start_window.h"
 
 #include <QApplication>
-#include <QMessageBox>
 
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
 
-namespace {
-
-/// The last guard against a fault in an event handler: an exception that a handler
-/// let through is shown to the teacher instead of ending the program.
-class GuardedApplication final : public QApplication {
-public:
-    using QApplication::QApplication;
-
-    bool notify(QObject* receiver, QEvent* event) override
-    {
-        try {
-            return QApplication::notify(receiver, event);
-        } catch (const std::exception& e) {
-            report(QString::fromStdString(e.what()));
-        } catch (...) {
-            report(QStringLiteral("An unexpected error occurred."));
-        }
-        return false;
-    }
-
-private:
-    void report(const QString& what)
-    {
-        if (reporting_)
-            return;
-        reporting_ = true;
-        QMessageBox::warning(activeWindow(), QString::fromLatin1(tb::ProgramTitle),
-            what + QStringLiteral("\n\nThe last action may not have been completed."));
-        reporting_ = false;
-    }
-
-    bool reporting_ = false;
-};
-
-// Qt ends the process on a fatal message (for one, when the display named in DISPLAY
-// cannot be reached). Say so in one line and leave with a status instead of aborting.
-QtMessageHandler defaultHandler = nullptr;
-
-void messageHandler(QtMsgType type, const QMessageLogContext& context, const QString& text)
-{
-    if (type == QtFatalMsg) {
-        std::fprintf(stderr, "Tutor Bench cannot go on: %s\n", qPrintable(text));
-        std::fflush(stderr);
-        std::_Exit(2);
-    }
-    if (defaultHandler)
-        defaultHandler(type, context, text);
-}
-
-bool hasDisplay()
-{
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-        || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
-}
-
-} // namespace
-
 int main(int argc, char** argv)
 {
-    if (!hasDisplay()) {
-        std::fputs("Tutor Bench needs a graphical display, and none was found "
-                   "(neither DISPLAY nor WAYLAND_DISPLAY is set).\n",
-            stderr);
+    if (!tb::prepareProgramStart("Tutor Bench"))
         return 2;
-    }
-    defaultHandler = qInstallMessageHandler(messageHandler);
     try {
-        GuardedApplication app(argc, argv);
+        tb::GuardedApplication app(argc, argv, QString::fromLatin1(tb::ProgramTitle));
         QApplication::setApplicationName(QString::fromLatin1(tb::WindowClass));
         QApplication::setWindowIcon(tb::programIcon());
         // Lets the desktop match the windows to the installed menu entry and its icon.
