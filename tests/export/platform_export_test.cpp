@@ -260,13 +260,15 @@ TEST(ExportKey, SameTestSameIdentifiersAnotherTestNone)
         "response1", "answer1", "general_fb", "DIAGNOSIS" };
     std::set<std::string> ids;
     for (const std::string& package : { qtiPackage(Scripted), canvasPackage(Scripted) })
-        for (const auto& [name, bytes] : unzip(package))
+        for (const auto& [name, bytes] : unzip(package)) {
+            const pugi::xml_document document = parse(bytes); // held while its nodes are read
             for (const pugi::xpath_node& id :
-                parse(bytes).select_nodes("//@identifier | //@ident | //fieldentry[../fieldlabel='original_answer_ids' "
-                                          "or ../fieldlabel='assessment_question_identifierref']"))
+                document.select_nodes("//@identifier | //@ident | //fieldentry[../fieldlabel='original_answer_ids' "
+                                      "or ../fieldlabel='assessment_question_identifierref']"))
                 if (const std::string value = id.attribute() ? id.attribute().value() : id.node().child_value();
                     !fixed.count(value) && value.rfind("ERROR", 0) != 0)
                     ids.insert(value);
+        }
     ASSERT_EQ(ids.size(), 17u); // manifest, test, 5 items, 5 questions, 5 answers
     for (const PlatformTest& other : others) {
         std::string texts;
@@ -316,10 +318,12 @@ TEST(PlatformNumber, NoExponentInAnyFormat)
 
     const auto canvas = unzip(canvasPackage(Tiny));
     std::string values;
-    for (const auto& [name, bytes] : canvas)
+    for (const auto& [name, bytes] : canvas) {
+        const pugi::xml_document document = parse(bytes); // held while its nodes are read
         for (const pugi::xpath_node& value :
-            parse(bytes).select_nodes("//*[self::varequal or self::vargte or self::varlte]"))
+            document.select_nodes("//*[self::varequal or self::vargte or self::varlte]"))
             values += std::string(value.node().name()) + " " + value.node().child_value() + "; ";
+    }
     EXPECT_EQ(values,
         "vargte 25197.999974802; varlte 25198.000025198; varequal 0.000005; vargte 0.000005; varlte 0.000005; ");
 }
