@@ -249,8 +249,12 @@ LockFile::Outcome LockFile::attempt(const LockHolder& me, bool& retry)
         return Outcome::Unavailable;
     }
     const std::string text = formatHolder(me);
-    if (::ftruncate(fd, 0) == 0)
-        (void)::pwrite(fd, text.data(), text.size(), 0);
+    // The holder's text only tells others who holds the lock; the lock itself is the byte range,
+    // so a text that cannot be written leaves the lock as good.
+    if (::ftruncate(fd, 0) == 0) {
+        const ssize_t written = ::pwrite(fd, text.data(), text.size(), 0);
+        (void)written;
+    }
     fd_ = fd;
     return Outcome::Acquired;
 }
