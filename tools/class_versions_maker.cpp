@@ -8,6 +8,7 @@
 
 #include "core/foundation/cp1252.h"
 #include "core/headless/quiet_view.h"
+#include "core/headless/temp_folder.h"
 #include "core/startup/startup_loader.h"
 #include "core/testbuilder/class_versions.h"
 #include "core/testbuilder/exam_model.h"
@@ -23,8 +24,6 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
-#include <random>
-#include <stdexcept>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -39,30 +38,6 @@ class A4Printer final : public DocumentPrinter {
 public:
     bool print(const PrintDocument&) override { return false; }
     std::string pdf(const PrintDocument& document) override { return renderPdf(document, QPageSize(QPageSize::A4)); }
-};
-
-/// A scratch data folder with a copy of the drug database, removed when the tool ends.
-class ScratchFolder {
-public:
-    ScratchFolder()
-    {
-        std::random_device device;
-        path_ = fs::temp_directory_path()
-            / ("tutorbench-versions-" + std::to_string(device()) + "-" + std::to_string(device()));
-        if (!fs::create_directory(path_))
-            throw std::runtime_error("The scratch folder " + path_.string() + " exists already.");
-    }
-    ~ScratchFolder()
-    {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
 };
 
 struct Options {
@@ -105,9 +80,8 @@ Options parse(int argc, char** argv)
 
 int run(const Options& options)
 {
-    ScratchFolder scratch;
-    for (const char* name : { "MXDBASE.FIL", TabletIndexFileName, FluidIndexFileName, CategoryFileName })
-        fs::copy_file(options.data / name, scratch.path() / name);
+    const headless::TempFolder scratch;
+    scratch.copySampleDatabase(options.data);
     AppState state(std::make_unique<SeededRandom>(options.seed), scratch.path());
     if (const auto problem = loadStartupFiles(state)) {
         std::cerr << "class_versions_maker: " << problem->message << "\n";

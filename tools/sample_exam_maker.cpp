@@ -9,6 +9,7 @@
 #include "core/foundation/cp1252.h"
 #include "core/foundation/number_format.h"
 #include "core/headless/quiet_view.h"
+#include "core/headless/temp_folder.h"
 #include "core/startup/startup_loader.h"
 #include "core/testbuilder/exam_model.h"
 #include "tool_support.h"
@@ -20,7 +21,6 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -31,30 +31,6 @@ using tb::headless::QuietView;
 using tb::tools::ToolPrompts;
 
 namespace {
-
-/// A scratch folder for the working file, removed with its contents when the tool ends.
-class ScratchFolder {
-public:
-    explicit ScratchFolder(std::uint64_t seed)
-    {
-        std::random_device device;
-        path_ = fs::temp_directory_path()
-            / ("tutorbench-sample-" + std::to_string(seed) + "-" + std::to_string(device()) + std::to_string(device()));
-        if (!fs::create_directory(path_))
-            throw std::runtime_error("The scratch folder " + path_.string() + " exists already.");
-    }
-    ~ScratchFolder()
-    {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
 
 struct Options {
     fs::path data;
@@ -110,9 +86,8 @@ Options parse(int argc, char** argv)
 
 int run(const Options& options)
 {
-    ScratchFolder scratch(options.seed);
-    for (const char* name : { "MXDBASE.FIL", TabletIndexFileName, FluidIndexFileName, CategoryFileName })
-        fs::copy_file(options.data / name, scratch.path() / name);
+    const headless::TempFolder scratch;
+    scratch.copySampleDatabase(options.data);
 
     AppState state(std::make_unique<SeededRandom>(options.seed), scratch.path());
     if (const auto problem = loadStartupFiles(state)) {

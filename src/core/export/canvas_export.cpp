@@ -14,17 +14,7 @@ constexpr const char* ContentSchema
 constexpr const char* QtiNamespace = "http://www.imsglobal.org/xsd/ims_qtiasiv1p2";
 constexpr const char* QtiSchema
     = "http://www.imsglobal.org/xsd/ims_qtiasiv1p2 http://www.imsglobal.org/xsd/ims_qtiasiv1p2p1.xsd";
-constexpr const char* SchemaInstance = "http://www.w3.org/2001/XMLSchema-instance";
 constexpr const char* Response = "response1";
-
-pugi::xml_node rootElement(pugi::xml_document& document, const char* name, const char* ns, const char* schema)
-{
-    pugi::xml_node root = document.append_child(name);
-    root.append_attribute("xmlns") = ns;
-    root.append_attribute("xmlns:xsi") = SchemaInstance;
-    root.append_attribute("xsi:schemaLocation") = schema;
-    return root;
-}
 
 void metadataField(pugi::xml_node metadata, const char* label, const std::string& entry)
 {

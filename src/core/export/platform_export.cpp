@@ -232,6 +232,15 @@ void appendSolutionHtml(pugi::xml_node parent, const PlatformQuestion& question)
     parent.append_child("pre").text().set(question.solution.c_str());
 }
 
+pugi::xml_node rootElement(pugi::xml_document& document, const char* name, const char* ns, const char* schema)
+{
+    pugi::xml_node root = document.append_child(name);
+    root.append_attribute("xmlns") = ns;
+    root.append_attribute("xmlns:xsi") = "http://www.w3.org/2001/XMLSchema-instance";
+    root.append_attribute("xsi:schemaLocation") = schema;
+    return root;
+}
+
 std::string xmlText(const pugi::xml_document& document, bool declaration)
 {
     std::ostringstream out;

@@ -28,6 +28,9 @@ std::string moodleName(std::string_view text);
 /// blank before a leading or after a trailing "/" (Moodle trims the blank away).
 std::string categoryName(const std::string& title);
 
+/// The root element of a document with its namespace and schema location.
+pugi::xml_node rootElement(pugi::xml_document& document, const char* name, const char* ns, const char* schema);
+
 /// A document as UTF-8 text, indented, with or without the XML declaration.
 std::string xmlText(const pugi::xml_document& document, bool declaration);
 

@@ -21,22 +21,12 @@ constexpr const char* QtiSchema
 constexpr const char* ContentNamespace = "http://www.imsglobal.org/xsd/imscp_v1p1";
 constexpr const char* ContentSchema
     = "http://www.imsglobal.org/xsd/imscp_v1p1 http://www.imsglobal.org/xsd/qti/qtiv2p1/qtiv2p1_imscpv1p2_v1p0.xsd";
-constexpr const char* SchemaInstance = "http://www.w3.org/2001/XMLSchema-instance";
 constexpr const char* TestFileName = "assessment.xml";
 
 // Every entry of the package carries the same time stamp (1 January 2000, DOS form), so the
 // same test always gives the same bytes.
 constexpr zip_uint16_t EntryDate = (20 << 9) | (1 << 5) | 1;
 constexpr zip_uint16_t EntryTime = 0;
-
-pugi::xml_node rootElement(pugi::xml_document& document, const char* name, const char* ns, const char* schema)
-{
-    pugi::xml_node root = document.append_child(name);
-    root.append_attribute("xmlns") = ns;
-    root.append_attribute("xmlns:xsi") = SchemaInstance;
-    root.append_attribute("xsi:schemaLocation") = schema;
-    return root;
-}
 
 pugi::xml_node floatValue(pugi::xml_node parent, const std::string& value)
 {
