@@ -5,7 +5,7 @@
 #include "gui/common/program_text.h"
 #include "gui/student/question_panel.h"
 #include "gui/student/session_end.h"
-#include "gui/student/text_size.h"
+#include "gui/student/window_parts.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -24,15 +24,6 @@ namespace {
 
 constexpr std::array<const char*, 6> CategoryCaptions { "M&etric Conversions", "&Tablet Dosages", "F&luid Dosages",
     "&IV Drop Rates", "Infusion &Pump Rates", "Infusion Ti&mes" };
-
-QPushButton* button(const QString& caption, const char* name, const QString& accessible, QWidget* parent)
-{
-    auto* made = new QPushButton(caption, parent);
-    made->setObjectName(QString::fromLatin1(name));
-    made->setAccessibleName(accessible);
-    made->setAutoDefault(false);
-    return made;
-}
 
 } // namespace
 
@@ -55,12 +46,7 @@ void FreePracticeWindow::createWidgets(bool drugDatabase)
 {
     setObjectName(QStringLiteral("FreePracticeWindow"));
     setWindowTitle(QStringLiteral("Free Practice - Dosarion"));
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->setObjectName(QStringLiteral("mnuFile"));
-    QAction* finish = file->addAction(QStringLiteral("&Finish Practice"));
-    finish->setObjectName(QStringLiteral("mnuFinish"));
-    connect(finish, &QAction::triggered, this, &FreePracticeWindow::close);
-    addViewMenu(*this);
+    addSessionMenus(*this, QStringLiteral("&Finish Practice"), "mnuFinish");
 
     auto* central = new QWidget(this);
     auto* categories = new QGroupBox(QStringLiteral("Categories"), central);
@@ -99,7 +85,7 @@ void FreePracticeWindow::createWidgets(bool drugDatabase)
         DrugCategoryList_->setEnabled(false);
     }
     NewQuestion_
-        = button(QStringLiteral("&New Question"), "NewQuestionButton", QStringLiteral("New question"), central);
+        = sessionButton(QStringLiteral("&New Question"), "NewQuestionButton", QStringLiteral("New question"), central);
 
     auto* left = new QVBoxLayout;
     left->addWidget(categories);
@@ -110,9 +96,9 @@ void FreePracticeWindow::createWidgets(bool drugDatabase)
     Panel_ = new QuestionPanel(true, central);
     TriesLabel_ = new QLabel(central);
     TriesLabel_->setObjectName(QStringLiteral("TriesLabel"));
-    ShowSolution_ = button(
+    ShowSolution_ = sessionButton(
         QStringLiteral("Show &Solution"), "ShowSolutionButton", QStringLiteral("Show the worked solution"), central);
-    Finish_ = button(QStringLiteral("&Finish"), "FinishButton", QStringLiteral("Finish the practice"), central);
+    Finish_ = sessionButton(QStringLiteral("&Finish"), "FinishButton", QStringLiteral("Finish the practice"), central);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(ShowSolution_);
     buttons->addStretch();

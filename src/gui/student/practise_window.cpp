@@ -3,7 +3,7 @@
 #include "gui/common/program_text.h"
 #include "gui/student/question_panel.h"
 #include "gui/student/session_end.h"
-#include "gui/student/text_size.h"
+#include "gui/student/window_parts.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -16,19 +16,6 @@
 #include <chrono>
 
 namespace tb {
-
-namespace {
-
-QPushButton* button(const QString& caption, const char* name, const QString& accessible, QWidget* parent)
-{
-    auto* made = new QPushButton(caption, parent);
-    made->setObjectName(QString::fromLatin1(name));
-    made->setAccessibleName(accessible);
-    made->setAutoDefault(false);
-    return made;
-}
-
-} // namespace
 
 PractiseWindow::PractiseWindow(
     PractiseSession session, const QString& testTitle, std::filesystem::path dataFolder, QWidget* parent)
@@ -45,24 +32,20 @@ void PractiseWindow::createWidgets(const QString& testTitle)
 {
     setObjectName(QStringLiteral("PractiseWindow"));
     setWindowTitle(QStringLiteral("Practise: %1 - Dosarion").arg(testTitle));
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->setObjectName(QStringLiteral("mnuFile"));
-    QAction* finish = file->addAction(QStringLiteral("&Finish Practice"));
-    finish->setObjectName(QStringLiteral("mnuFinish"));
-    connect(finish, &QAction::triggered, this, &PractiseWindow::close);
-    addViewMenu(*this);
+    addSessionMenus(*this, QStringLiteral("&Finish Practice"), "mnuFinish");
 
     auto* central = new QWidget(this);
     Panel_ = new QuestionPanel(true, central);
     TriesLabel_ = new QLabel(central);
     TriesLabel_->setObjectName(QStringLiteral("TriesLabel"));
-    ShowSolution_ = button(
+    ShowSolution_ = sessionButton(
         QStringLiteral("Show &Solution"), "ShowSolutionButton", QStringLiteral("Show the worked solution"), central);
-    Previous_ = button(QStringLiteral("&Previous"), "PreviousButton", QStringLiteral("Previous question"), central);
-    Next_ = button(QStringLiteral("&Next"), "NextButton", QStringLiteral("Next question"), central);
-    AnotherLikeThis_ = button(QStringLiteral("Another &Like This"), "AnotherLikeThisButton",
+    Previous_
+        = sessionButton(QStringLiteral("&Previous"), "PreviousButton", QStringLiteral("Previous question"), central);
+    Next_ = sessionButton(QStringLiteral("&Next"), "NextButton", QStringLiteral("Next question"), central);
+    AnotherLikeThis_ = sessionButton(QStringLiteral("Another &Like This"), "AnotherLikeThisButton",
         QStringLiteral("Another question like this"), central);
-    Finish_ = button(QStringLiteral("&Finish"), "FinishButton", QStringLiteral("Finish the practice"), central);
+    Finish_ = sessionButton(QStringLiteral("&Finish"), "FinishButton", QStringLiteral("Finish the practice"), central);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(ShowSolution_);

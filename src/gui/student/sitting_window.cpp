@@ -3,7 +3,7 @@
 #include "gui/common/program_text.h"
 #include "gui/student/question_panel.h"
 #include "gui/student/session_end.h"
-#include "gui/student/text_size.h"
+#include "gui/student/window_parts.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -21,15 +21,6 @@
 namespace tb {
 
 namespace {
-
-QPushButton* button(const QString& caption, const char* name, const QString& accessible, QWidget* parent)
-{
-    auto* made = new QPushButton(caption, parent);
-    made->setObjectName(QString::fromLatin1(name));
-    made->setAccessibleName(accessible);
-    made->setAutoDefault(false);
-    return made;
-}
 
 QString escaped(const std::string& programText)
 {
@@ -56,12 +47,7 @@ void SittingWindow::createWidgets(const Heading& heading)
 {
     setObjectName(QStringLiteral("SittingWindow"));
     setWindowTitle(QStringLiteral("Test: %1 - Dosarion").arg(heading.testTitle));
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->setObjectName(QStringLiteral("mnuFile"));
-    QAction* close = file->addAction(QStringLiteral("&Close"));
-    close->setObjectName(QStringLiteral("mnuClose"));
-    connect(close, &QAction::triggered, this, &SittingWindow::close);
-    addViewMenu(*this);
+    addSessionMenus(*this, QStringLiteral("&Close"), "mnuClose");
 
     auto* central = new QWidget(this);
     AttemptLabel_
@@ -77,9 +63,11 @@ void SittingWindow::createWidgets(const Heading& heading)
     TimeLabel_->setObjectName(QStringLiteral("TimeLabel"));
     TimeLabel_->setAccessibleName(QStringLiteral("Time left"));
     Panel_ = new QuestionPanel(false, central);
-    Previous_ = button(QStringLiteral("&Previous"), "PreviousButton", QStringLiteral("Previous question"), central);
-    Next_ = button(QStringLiteral("&Next"), "NextButton", QStringLiteral("Next question"), central);
-    Submit_ = button(QStringLiteral("S&ubmit Answers"), "SubmitButton", QStringLiteral("Submit your answers"), central);
+    Previous_
+        = sessionButton(QStringLiteral("&Previous"), "PreviousButton", QStringLiteral("Previous question"), central);
+    Next_ = sessionButton(QStringLiteral("&Next"), "NextButton", QStringLiteral("Next question"), central);
+    Submit_ = sessionButton(
+        QStringLiteral("S&ubmit Answers"), "SubmitButton", QStringLiteral("Submit your answers"), central);
     ScoreLabel_ = new QLabel(central);
     ScoreLabel_->setObjectName(QStringLiteral("ScoreLabel"));
     ScoreLabel_->setAccessibleName(QStringLiteral("Score"));
@@ -89,7 +77,7 @@ void SittingWindow::createWidgets(const Heading& heading)
     ReviewBox_ = new QTextBrowser(central);
     ReviewBox_->setObjectName(QStringLiteral("ReviewBox"));
     ReviewBox_->setAccessibleName(QStringLiteral("Review of your answers"));
-    Close_ = button(QStringLiteral("&Close"), "CloseButton", QStringLiteral("Close the test"), central);
+    Close_ = sessionButton(QStringLiteral("&Close"), "CloseButton", QStringLiteral("Close the test"), central);
 
     auto* top = new QHBoxLayout;
     top->addWidget(AttemptLabel_, 1);
