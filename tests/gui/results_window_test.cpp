@@ -101,6 +101,11 @@ private slots:
     // The marks file through the save dialog; LibreOffice reads it back with the cells expected.
     void marksExportReadBySpreadsheet()
     {
+        // A name with a comma, quotes and a letter beyond ASCII (Windows-1252 0xEB).
+        results_fixture::attempt(folder->path(), "O'Neil, \"Zo\xEB\"", "sit", "Week 5", "week5.dsq", 90, 300,
+            { results_fixture::row(1, "Tablets", "2 tablets", "2", true, 1) });
+        window = std::make_unique<ResultsWindow>(
+            std::make_unique<ClassResults>(folder->path(), *folder / "week5.dsq", "Week 5"), *prompts);
         prompts->fileNames = { (*folder / "marks.csv").string() };
         find<QPushButton>("cmdmarks")->click();
         QCOMPARE(prompts->dialogs.at(0).proposed, std::string("Week 5 marks.csv"));
@@ -114,14 +119,21 @@ private slots:
         convert.setWorkingDirectory(QString::fromStdString(folder->path().string()));
         convert.start(soffice,
             { QStringLiteral("-env:UserInstallation=file://") + QString::fromStdString((*folder / "lo").string()),
-                QStringLiteral("--headless"), QStringLiteral("--convert-to"),
-                QStringLiteral("csv:Text - txt - csv (StarCalc):59,34,76,1"), QStringLiteral("--outdir"),
-                QString::fromStdString((*folder / "out").string()), QStringLiteral("marks.csv") });
+                QStringLiteral("--headless"), QStringLiteral("--infilter=CSV:44,34,76,1"),
+                QStringLiteral("--convert-to"), QStringLiteral("csv:Text - txt - csv (StarCalc):59,34,76,1"),
+                QStringLiteral("--outdir"), QString::fromStdString((*folder / "out").string()),
+                QStringLiteral("marks.csv") });
         QVERIFY(convert.waitForFinished(120000));
-        // Read back as semicolon-separated cells: the names with their comma and quotes intact.
-        const std::string cells = readWholeFile(*folder / "out" / "marks.csv");
-        QCOMPARE(QString::fromStdString(cells).split(QLatin1Char('\n'), Qt::SkipEmptyParts).value(1).trimmed(),
-            QStringLiteral("ann lee;ann lee;100;100;2 of 2;2;pass;8 min"));
+        // Read back as UTF-8 cells separated by semicolons, the text cells quoted: the byte-order
+        // mark gone, the marks numbers, the names with their comma, quotes and letters intact.
+        const QStringList lines = QString::fromUtf8(readWholeFile(*folder / "out" / "marks.csv"))
+                                      .split(QRegularExpression(QStringLiteral("\\r?\\n")), Qt::SkipEmptyParts);
+        QCOMPARE(lines,
+            (QStringList { R"("Student";"Username";"Best %";"Last %";"Best score";"Attempts";"Result";"Time taken")",
+                R"("ann lee";"ann lee";100;100;"2 of 2";2;"pass";"8 min")",
+                R"("Bob";"bob";50;50;"1 of 2";1;"pass";"22 min 5 s")", R"("Cy";"cy";0;0;"0 of 1";1;"fail";"59 s")",
+                QString::fromUtf8("\"O'Neil, \"\"Zo\xC3\xAB\"\"\";\"o'neil, \"\"zo\xC3\xAB\"\"\";100;100;\"1 of "
+                                  "1\";1;\"pass\";\"5 min\"") }));
     }
 
     void clearAsksThenEmpties()
