@@ -112,7 +112,10 @@ void ResultsWindow::createWidgets()
         table->verticalHeader()->hide();
     }
     grdstudents_->sortByColumn(0, Qt::AscendingOrder);
+    grdstudents_->setWordWrap(false);
+    grdstudents_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     grdstudents_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    grdquestions_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     grdquestions_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     grdquestions_->horizontalHeader()->setSectionResizeMode(6, QHeaderView::Stretch);
     chart_ = new RightRateChart(this);
@@ -122,6 +125,7 @@ void ResultsWindow::createWidgets()
     upper->addWidget(chart_);
     upper->setStretchFactor(0, 3);
     upper->setStretchFactor(1, 2);
+    upper->setSizes({ 600, 400 });
     auto* split = new QSplitter(Qt::Vertical, this);
     split->setObjectName(QStringLiteral("splresults"));
     split->addWidget(upper);
@@ -193,19 +197,18 @@ void ResultsWindow::refresh()
         QTableWidgetItem* name = textItem(fromProgram(s.student));
         name->setData(Qt::UserRole + 1, r); // the summary behind the row, wherever sorting puts it
         grdstudents_->setItem(r, 0, name);
-        grdstudents_->setItem(r, 1,
-            numberItem(
-                QStringLiteral("%1 % (%2 of %3)").arg(s.bestPercent).arg(s.bestScore).arg(s.bestTotal), s.bestPercent));
-        grdstudents_->setItem(r, 2,
-            numberItem(
-                QStringLiteral("%1 % (%2 of %3)").arg(s.lastPercent).arg(s.lastScore).arg(s.lastTotal), s.lastPercent));
+        QTableWidgetItem* best = numberItem(QStringLiteral("%1 %").arg(s.bestPercent), s.bestPercent);
+        best->setToolTip(QStringLiteral("%1 of %2").arg(s.bestScore).arg(s.bestTotal));
+        grdstudents_->setItem(r, 1, best);
+        QTableWidgetItem* last = numberItem(QStringLiteral("%1 %").arg(s.lastPercent), s.lastPercent);
+        last->setToolTip(QStringLiteral("%1 of %2").arg(s.lastScore).arg(s.lastTotal));
+        grdstudents_->setItem(r, 2, last);
         grdstudents_->setItem(r, 3, numberItem(QString::number(s.attempts), s.attempts));
         grdstudents_->setItem(r, 4, textItem(s.passed ? QStringLiteral("pass") : QStringLiteral("fail")));
         grdstudents_->setItem(
             r, 5, numberItem(fromProgram(durationText(s.bestSeconds)), static_cast<double>(s.bestSeconds)));
     }
     grdstudents_->setSortingEnabled(true);
-    grdstudents_->resizeColumnsToContents();
 
     grdquestions_->setSortingEnabled(false);
     grdquestions_->setRowCount(static_cast<int>(questions_.size()));
