@@ -16,6 +16,7 @@ allowed() {
     core/launcher) echo "core/foundation core/drugdb core/launcher" ;;
     core/headless) echo "core/foundation core/testbuilder core/headless" ;;
     core/student) echo "core/foundation core/drugdb core/startup core/questions core/export core/testbuilder core/student" ;;
+    core/results) echo "core/foundation core/drugdb core/startup core/questions core/export core/testbuilder core/student core/results" ;;
     gui/common) echo "core gui/common" ;;
     gui/*) echo "core gui" ;;
     app) echo "core gui app" ;;

@@ -63,6 +63,8 @@ ExamMenus::ExamMenus(QMenuBar* bar)
     mnuversions = action(fileMenu, QStringLiteral("mnuversions"), "Class &Versions...");
     // How Dosarion gives the test to students; T is the next free access key.
     mnustudent = action(fileMenu, QStringLiteral("mnustudent"), "S&tudent Settings...");
+    // What came of the test in Dosarion; R is free in this menu.
+    mnuresults = action(fileMenu, QStringLiteral("mnuresults"), "Student &Results...");
 
     separator(fileMenu, "bar1");
     mnuquit = action(fileMenu, QStringLiteral("mnuquit"), "&Quit");

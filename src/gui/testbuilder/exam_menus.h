@@ -33,6 +33,7 @@ struct ExamMenus final {
     QAction* mnuexport = nullptr;
     QAction* mnuversions = nullptr; // "Class &Versions..."
     QAction* mnustudent = nullptr; // "S&tudent Settings..."
+    QAction* mnuresults = nullptr; // "Student &Results..."
     QAction* mnuquit = nullptr;
     QAction* bar3 = nullptr;
     std::vector<QAction*> mnuop; // index 0 is the hidden template "0"

@@ -9,6 +9,7 @@
 #include "gui/common/program_text.h"
 #include "gui/common/qt_print.h"
 #include "gui/common/text_field.h"
+#include "gui/results/results_window.h"
 #include "gui/settings/settings_window.h"
 #include "gui/testbuilder/class_versions_dialog.h"
 #include "gui/testbuilder/description_dialog.h"
@@ -182,6 +183,8 @@ void ExamWindow::Impl::connectWidgets()
     QObject::connect(menus->mnuversions, &QAction::triggered, &owner_, [this] { mnuversions_Click(); });
     QObject::connect(menus->mnustudent, &QAction::triggered, &owner_,
         [this] { command([this](ExamModel& model) { runStudentSettings(&owner_, model, prompts_); }); });
+    QObject::connect(menus->mnuresults, &QAction::triggered, &owner_,
+        [this] { command([this](ExamModel& model) { runStudentResults(&owner_, model, state_, prompts_); }); });
     QObject::connect(menus->mnuquit, &QAction::triggered, &owner_, [this] { owner_.close(); });
     for (int i = 0; i < 3; ++i)
         QObject::connect(menus->copy[i], &QAction::triggered, &owner_, [this, i] { copy_Click(i); });
