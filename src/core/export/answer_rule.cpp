@@ -43,9 +43,12 @@ struct KindPhrase {
 
 // The phrasings of the question generators, first match wins. A new category adds its rows
 // here and, unless its answers are whole numbers, a line to toleranceStyle().
-constexpr std::array<KindPhrase, 16> KindPhrases { {
-    // Heparin and insulin: their pump rates ask "rate in ml/hr" too, so they come first.
+constexpr std::array<KindPhrase, 17> KindPhrases { {
+    // Heparin and insulin: their pump rates ask "rate in ml/hr" too, so they come first, and a
+    // heparin injection is known by its stock strength before any row that asks for ml.
     { "how many units will you draw up", false, QuestionKind::InsulinUnits },
+    { "units/ml is available", false, QuestionKind::LiquidVolume },
+    { "units per millilitre is available", false, QuestionKind::LiquidVolume },
     { "how many units of heparin per hour", false, QuestionKind::UnitsPerHour },
     { "units of heparin in ", false, QuestionKind::UnitsPumpRate },
     { "units of insulin in ", false, QuestionKind::UnitsPumpRate },
@@ -60,7 +63,6 @@ constexpr std::array<KindPhrase, 16> KindPhrases { {
     { "how many ml's", false, QuestionKind::LiquidVolume },
     { "how many millilitres", false, QuestionKind::LiquidVolume },
     { "how many mls", false, QuestionKind::LiquidVolume },
-    { "how many ml will you give", false, QuestionKind::LiquidVolume },
     { "convert ", true, QuestionKind::MetricConversion },
 } };
 
