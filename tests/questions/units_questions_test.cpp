@@ -70,10 +70,6 @@ INSTANTIATE_TEST_SUITE_P(Forms, UnitsScripted,
             "Heparin 5000 units is ordered subcutaneously. Heparin 25000 units per millilitre is available. How many "
             "millilitres will you give?",
             "= 0.2 (ml)\r\n\r\n" + TwoDecimalVolume + "0.2 ml needs no rounding.", 0.2 },
-        Scripted { "InjectionBolus", true, { form(1), route(2), pick(5, 5), pick(1, 2) },
-            "Heparin 5000 units is ordered as an intravenous bolus. Heparin 1000 units/ml is available. How many ml "
-            "will you give?",
-            "= 5 (ml)\r\n\r\n" + OneDecimalVolume + "5 ml needs no rounding.", 5 },
         Scripted { "HeparinPump", true, { form(2), heparinBag(1), heparinRate(1000) },
             "25000 units of heparin in 500 ml are to run at 1000 units/hr." + PumpAsk,
             "The bag strength is 25000 (units) / 500 (ml) = 50 (units/ml)\r\n\r\nNow we plug these numbers into the "
