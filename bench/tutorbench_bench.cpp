@@ -12,6 +12,7 @@
 #include "core/questions/drug_questions.h"
 #include "core/questions/infusion_questions.h"
 #include "core/questions/metric_question.h"
+#include "core/questions/units_questions.h"
 #include "core/startup/startup_loader.h"
 #include "core/testbuilder/exam_model.h"
 
@@ -338,6 +339,14 @@ void BM_InfusionTimeQuestion(benchmark::State& st)
 }
 BENCHMARK(BM_InfusionTimeQuestion)->UseRealTime();
 
+void BM_UnitsQuestion(benchmark::State& st)
+{
+    ModelWorkspace& w = workspace();
+    for (auto _ : st)
+        benchmark::DoNotOptimize(tb::makeUnitsQuestion(*w.state));
+}
+BENCHMARK(BM_UnitsQuestion)->UseRealTime();
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -358,6 +367,7 @@ int main(int argc, char** argv)
             Row { "one IV drop-rate question", "BM_DropRateQuestion", "", 0 },
             Row { "one infusion pump rate question", "BM_PumpRateQuestion", "", 0 },
             Row { "one infusion time question", "BM_InfusionTimeQuestion", "", 0 },
+            Row { "one heparin or insulin question in units", "BM_UnitsQuestion", "", 0 },
             Row { "delete of drug record 1 of 32767, vs a synced copy", "BM_DeleteFirstOf32767",
                 "BM_Baseline_CopyDataFile", 3 },
             // The rebuild runs when the drug editor closes: a command, so it is held to the frame. Its six

@@ -40,6 +40,9 @@ INSTANTIATE_TEST_SUITE_P(Bands, BandTest,
         BandCase { "FullPrecisionRelative", ToleranceStyle::FullPrecision, 5000, 5000.000004, true },
         BandCase { "FullPrecisionOutside", ToleranceStyle::FullPrecision, 5000, 5000.00001, false },
         BandCase { "TinyConversion", ToleranceStyle::FullPrecision, 0.000005, 0.000005, true },
+        BandCase { "OneDecimalUnrounded", ToleranceStyle::OneDecimal, 28.8, 28.75, true },
+        BandCase { "OneDecimalUpperEnd", ToleranceStyle::OneDecimal, 28.8, 28.85, true },
+        BandCase { "OneDecimalPastEnd", ToleranceStyle::OneDecimal, 28.8, 28.86, false },
         BandCase { "NotANumber", ToleranceStyle::Exact, 3, NAN, false }),
     [](const testing::TestParamInfo<BandCase>& info) { return info.param.name; });
 
@@ -136,6 +139,14 @@ const char* const Pump = "Ordered: 1 litre over 8 hours via an infusion pump. Ca
 const char* const Minutes = "Running at 100 ml/hr. How many minutes will the infusion take?";
 const char* const Drops = "1 litre over 8 hours, 20 drops/ml. Calculate the number of drops per minute.";
 const char* const Metric = "\r\nConvert 5 mgs to gs.";
+const char* const Heparin = "\r\nHeparin 7500 units is ordered subcutaneously. Heparin 5000 units/ml is available. "
+                            "How many ml will you give?";
+const char* const HeparinPump = "\r\n20000 units of heparin in 500 ml are to run at 1150 units/hr. At what rate in "
+                                "ml/hr should the pump be set?";
+const char* const HeparinPerHour = "\r\nA heparin infusion of 25000 units in 500 ml is running at 20.5 ml/hr. How "
+                                   "many units of heparin per hour is the patient receiving?";
+const char* const InsulinDrawn = "\r\nInsulin 100 units/ml is available. The dose to give is 0.24 ml. How many units "
+                                 "will you draw up in an insulin syringe marked in units (100 units/ml)?";
 
 struct DiagnosisCase {
     const char* name;
@@ -180,13 +191,29 @@ INSTANTIATE_TEST_SUITE_P(Errors, DiagnosisTest,
             "That is the rate in ml per minute: give it in ml/hr." },
         DiagnosisCase { "HoursForMinutes", Minutes, 90, 1.5, DiagnosisKind::OtherUnit,
             "That is the time in hours: give it in minutes." },
+        DiagnosisCase { "HeparinTenTimes", Heparin, 0.3, 3, DiagnosisKind::TooLarge,
+            "Your answer is 10 times too large: check the unit conversion." },
+        DiagnosisCase { "HeparinInverted", Heparin, 1.5, 0.67, DiagnosisKind::Inverted,
+            "The ratio is inverted (stock over required): divide the required dose by the stock dose, then "
+            "multiply by the stock volume." },
+        DiagnosisCase { "HeparinPumpPerMinute", HeparinPump, 28.8, 0.48, DiagnosisKind::OtherUnit,
+            "That is the rate in ml per minute: give it in ml/hr." },
+        DiagnosisCase { "HeparinPumpWholeNumber", HeparinPump, 28.8, 29, DiagnosisKind::NotRounded,
+            "Your answer is not rounded as asked: give it to 1 decimal place." },
+        DiagnosisCase { "HeparinUnitsPerMinute", HeparinPerHour, 1025, 17.08, DiagnosisKind::OtherUnit,
+            "That is the dose in units per minute: give it in units per hour." },
+        DiagnosisCase { "InsulinMlForUnits", InsulinDrawn, 24, 0.24, DiagnosisKind::OtherUnit,
+            "That is the volume in ml: give the number of units to draw up." },
+        DiagnosisCase { "InsulinNotWhole", InsulinDrawn, 24, 24.4, DiagnosisKind::NotRounded,
+            "Your answer is not rounded as asked: give a whole number." },
         DiagnosisCase { "RightHasNone", Fluid, 10, 10, DiagnosisKind::None, "" },
         DiagnosisCase { "NothingFits", Tablets, 2, 3, DiagnosisKind::None, "" }),
     [](const testing::TestParamInfo<DiagnosisCase>& info) { return info.param.name; });
 
 TEST(TypicalWrongAnswersTest, ClearOfTheAcceptedBandAndOfEachOther)
 {
-    for (const char* question : { Tablets, Fluid, Converted, Pump, Minutes, Drops, Metric }) {
+    for (const char* question : { Tablets, Fluid, Converted, Pump, Minutes, Drops, Metric, Heparin, HeparinPump,
+             HeparinPerHour, InsulinDrawn }) {
         SCOPED_TRACE(question);
         for (const double stored : { 1.0, 2.0, 10.0, 0.005, 1.6666666667, 125.0 }) {
             const AnswerRule rule = answerRule(toleranceStyle(questionKind(question)), stored);

@@ -328,6 +328,21 @@ TEST(PlatformNumber, NoExponentInAnyFormat)
         "vargte 25197.999974802; varlte 25198.000025198; varequal 0.000005; vargte 0.000005; varlte 0.000005; ");
 }
 
+// A heparin pump rate is marked to 1 decimal place on every platform, its ml per minute a wrong answer.
+TEST(PlatformNumber, AUnitsPumpRateIsMarkedToOneDecimalPlace)
+{
+    const PlatformTest pump = platformTest("Units",
+        { { "20000 units of heparin in 500 ml are to run at 1150 units/hr. At what rate in ml/hr should the pump be "
+            "set?",
+            "", "28.8" } });
+    const pugi::xml_document moodle = parse(moodleXml(pump));
+    EXPECT_STREQ(moodle.select_node("//answer[@fraction='100']").node().child_value("tolerance"), "0.05");
+    EXPECT_NE(giftText(pump).find("{#=28.8:0.05 =%0%0.48:0.005#That is the rate in ml per minute"), std::string::npos)
+        << giftText(pump);
+    const auto qti = unzip(qtiPackage(pump));
+    EXPECT_EQ(itemRule(qti.at("item-" + exportKey(pump) + "-01.xml")), "float 28.8 [28.75, 28.85] ");
+}
+
 // ---- Canvas ----
 
 TEST(CanvasPackage, OneNumericalQuestionPerItemAcceptingOnlyItsBand)

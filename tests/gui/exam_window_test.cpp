@@ -2,6 +2,7 @@
 #include "core/headless/scripted_prompts.h"
 #include "core/headless/temp_folder.h"
 #include "core/startup/startup_loader.h"
+#include "core/testbuilder/class_versions.h"
 #include "core/testbuilder/exam_model.h"
 #include "gui/testbuilder/exam_window.h"
 
@@ -44,18 +45,18 @@ private slots:
         openWindow();
     }
 
-    // Unticking the last box ticks the four again; the infusion boxes start unticked and are not reticked.
+    // Unticking the last box ticks the four again; the boxes after them start unticked and are not reticked.
     void categoryBoxes()
     {
         QCOMPARE(category(4)->text(), QStringLiteral("Infusion Pump Rates"));
         QCOMPARE(category(5)->text(), QStringLiteral("Infusion Times"));
-        QCOMPARE(ticked(), QStringLiteral("111100"));
+        QCOMPARE(ticked(), QStringLiteral("11110000"));
         onlyCategory(0);
         category(0)->click();
-        QCOMPARE(ticked(), QStringLiteral("111100"));
+        QCOMPARE(ticked(), QStringLiteral("11110000"));
         onlyCategory(5);
         category(5)->click();
-        QCOMPARE(ticked(), QStringLiteral("111100"));
+        QCOMPARE(ticked(), QStringLiteral("11110000"));
     }
 
     void createWithOnlyOneInfusionBox_data()
@@ -83,6 +84,27 @@ private slots:
         bool whole = false;
         QVERIFY(answer()->text().toInt(&whole) > 0 && whole);
         QVERIFY(prompts->messages.empty());
+    }
+
+    // The heparin and insulin box starts unticked; ticked alone, Create Question makes only its questions.
+    void createWithOnlyTheUnitsBox()
+    {
+        QCOMPARE(category(7)->text(), QStringLiteral("Units: Heparin and Insulin"));
+        QVERIFY(!category(7)->isChecked());
+        onlyCategory(7);
+        QCOMPARE(ticked(), QStringLiteral("00000001"));
+        find<QLineEdit>("Text1")->setText(QStringLiteral("12"));
+        find<QPushButton>("Cmdgenerate")->click();
+        QCOMPARE(label("Label1"), QStringLiteral("12 / 12"));
+        QVERIFY(prompts->messages.empty());
+        const std::string stored = folder->read("test.tmp");
+        QCOMPARE(stored.size(), std::size_t { 13 * 2012 });
+        for (std::size_t n = 1; n <= 12; ++n) {
+            const auto question = tb::QuestionRecord::unpack(stored.substr(n * 2012, 2012));
+            QCOMPARE(tb::questionCategory(question.questionText), int { tb::HeparinInsulinUnits });
+            QVERIFY(question.questionText.starts_with("\r\n"));
+            QVERIFY(question.solutionText.find("Rounding: ") != std::string::npos);
+        }
     }
 
     // Shown as U+00B5 and U+00A0, stored back by Save Test (visible after Open) as bytes 181 and 160.
@@ -138,7 +160,7 @@ private:
     QString ticked() const // "1" for each ticked category box, "0" for the others
     {
         QString ticks;
-        for (int i = 0; i < 6; ++i)
+        for (int i = 0; i < tb::CategoryBoxCount; ++i)
             ticks += category(i)->isChecked() ? u'1' : u'0';
         return ticks;
     }
@@ -146,7 +168,7 @@ private:
     {
         if (!category(box)->isChecked())
             category(box)->click();
-        for (int i = 0; i < 6; ++i)
+        for (int i = 0; i < tb::CategoryBoxCount; ++i)
             if (i != box && category(i)->isChecked())
                 category(i)->click();
     }

@@ -237,6 +237,23 @@ TEST_F(StudentScenario, FreePracticeFromTheGeneratorsWritesNothingButResults)
     EXPECT_EQ(back.score, 20);
 }
 
+TEST_F(StudentScenario, FreePracticeOfHeparinAndInsulinMarksEachForm)
+{
+    AppState state(std::make_unique<SeededRandom>(28), folder.path());
+    FreePractice practice(state, { HeparinInsulinUnits }, {}, "Ann", start);
+    const std::set<QuestionKind> kinds { QuestionKind::LiquidVolume, QuestionKind::UnitsPumpRate,
+        QuestionKind::UnitsPerHour, QuestionKind::InsulinUnits };
+    std::set<std::string> units;
+    for (int i = 0; i < 30; ++i) {
+        ASSERT_TRUE(practice.nextQuestion()) << practice.problem();
+        const auto& question = practice.current().question;
+        EXPECT_TRUE(kinds.contains(question.kind)) << question.text;
+        units.insert(question.unit);
+        EXPECT_TRUE(practice.answer(question.answerText + " " + question.unit).right) << question.text;
+    }
+    EXPECT_EQ(units.size(), 4u); // ml or millilitres, ml/hr, units/hr, units
+}
+
 // ---- results files ----
 
 TEST(ResultsFiles, SafeNamesDamagedFilesAndAFolderThatCannotBeWritten)

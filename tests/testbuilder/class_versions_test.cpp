@@ -254,12 +254,32 @@ TEST_F(ClassVersionsTest, CancellingKeepsWholeFilesOnlyAndSaysSo)
 // Every generator's every form is recognised as its own category: 40 draws of each.
 TEST_F(ClassVersionsTest, EveryGeneratedQuestionIsKnownByItsCategory)
 {
-    for (int category = 1; category <= CategoryBoxCount; ++category)
+    for (const int category : std::initializer_list<int> { MetricConversions, TabletDosages, FluidDosages, IVDropRates,
+             InfusionPumpRates, InfusionTimes, HeparinInsulinUnits })
         for (int draw = 1; draw <= 40; ++draw) {
             QuestionRecord record;
             ASSERT_TRUE(model->drafter().draftQuestion(category, record));
             ASSERT_EQ(questionCategory(record.questionText), category) << record.questionText;
         }
+}
+
+// Heparin and insulin questions keep their category in every parallel form.
+TEST_F(ClassVersionsTest, UnitsQuestionsKeepTheirCategoryInParallelForms)
+{
+    model->drafter().setCategoryTicked(HeparinInsulinUnits - 1, true);
+    for (int box = 0; box < CategoryBoxCount; ++box)
+        model->drafter().setCategoryTicked(box, box == HeparinInsulinUnits - 1);
+    model->createQuestions("6");
+    ASSERT_EQ(makeClassVersions(*model, *state, prompts, &printer, "1", requestOf("ward", true, 2)).made, 2);
+    for (int v = 1; v <= 2; ++v) {
+        const std::string file = versionFile("ward", v);
+        ASSERT_EQ(file.size(), 7 * TestRecordLength);
+        for (std::size_t n = 1; n <= 6; ++n)
+            EXPECT_EQ(questionCategory(
+                          QuestionRecord::unpack(file.substr(n * TestRecordLength, TestRecordLength)).questionText),
+                HeparinInsulinUnits)
+                << "version " << v << " question " << n;
+    }
 }
 
 // A test of known categories at known places, with a question written by hand at place 3.

@@ -43,7 +43,15 @@ struct KindPhrase {
 
 // The phrasings of the question generators, first match wins. A new category adds its rows
 // here and, unless its answers are whole numbers, a line to toleranceStyle().
-constexpr std::array<KindPhrase, 11> KindPhrases { {
+constexpr std::array<KindPhrase, 17> KindPhrases { {
+    // Heparin and insulin: their pump rates ask "rate in ml/hr" too, so they come first, and a
+    // heparin injection is known by its stock strength before any row that asks for ml.
+    { "how many units will you draw up", false, QuestionKind::InsulinUnits },
+    { "units/ml is available", false, QuestionKind::LiquidVolume },
+    { "units per millilitre is available", false, QuestionKind::LiquidVolume },
+    { "how many units of heparin per hour", false, QuestionKind::UnitsPerHour },
+    { "units of heparin in ", false, QuestionKind::UnitsPumpRate },
+    { "units of insulin in ", false, QuestionKind::UnitsPumpRate },
     // An infusion time given a drip rate names drops per minute too: it is matched first.
     { "how many minutes will the infusion take", false, QuestionKind::InfusionTime },
     { "rate in ml/hr", false, QuestionKind::PumpRate },
@@ -75,6 +83,8 @@ ToleranceStyle toleranceStyle(QuestionKind kind)
         return ToleranceStyle::TwoDecimals;
     case QuestionKind::MetricConversion:
         return ToleranceStyle::FullPrecision;
+    case QuestionKind::UnitsPumpRate:
+        return ToleranceStyle::OneDecimal;
     default:
         return ToleranceStyle::Exact;
     }
@@ -88,14 +98,19 @@ AnswerRule answerRule(ToleranceStyle style, double value)
     switch (style) {
     case ToleranceStyle::Exact:
         break;
-    case ToleranceStyle::TwoDecimals: {
+    case ToleranceStyle::TwoDecimals:
+    case ToleranceStyle::OneDecimal: {
         // The stored value is a decimal text read into binary: 1.005 arrives as 1.00499999...
         // and is meant as a half, so a hair of relative slack rounds it up as a nurse would.
-        const double scaled = std::abs(value) * 100.0;
-        const double rounded = std::floor(scaled + 0.5 + scaled * 1e-12) / 100.0;
+        const double factor = style == ToleranceStyle::TwoDecimals ? 100.0 : 10.0;
+        const double scaled = std::abs(value) * factor;
+        const double rounded = std::floor(scaled + 0.5 + scaled * 1e-12) / factor;
         rule.centre = std::copysign(rounded, value);
-        rule.tolerance = 0.005;
-        rule.statesDecimals = std::abs(value - rule.centre) > std::abs(value) * 1e-12;
+        rule.tolerance = 0.5 / factor;
+        // A generated pump rate is stored with its one decimal already; the sentence the
+        // exports add names 2 decimal places, so only that style states it.
+        rule.statesDecimals
+            = style == ToleranceStyle::TwoDecimals && std::abs(value - rule.centre) > std::abs(value) * 1e-12;
         break;
     }
     case ToleranceStyle::FullPrecision:

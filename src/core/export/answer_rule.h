@@ -7,11 +7,25 @@ namespace tb {
 
 /// What a stored question asks for, read from its text as the question generators write it.
 /// A hand-written question that matches none of their phrasings is `Unrecognised`.
-enum class QuestionKind { DropRate, TabletCount, LiquidVolume, MetricConversion, PumpRate, InfusionTime, Unrecognised };
+/// UnitsPumpRate is a pump rate in ml/hr for a dose in units/hr (to 1 decimal place);
+/// UnitsPerHour the units per hour a running infusion gives; InsulinUnits the whole units of
+/// insulin drawn up.
+enum class QuestionKind {
+    DropRate,
+    TabletCount,
+    LiquidVolume,
+    MetricConversion,
+    PumpRate,
+    InfusionTime,
+    UnitsPumpRate,
+    UnitsPerHour,
+    InsulinUnits,
+    Unrecognised
+};
 
-/// How closely a typed answer must match: exactly, to 2 decimal places, or to the stored
+/// How closely a typed answer must match: exactly, to 1 or 2 decimal places, or to the stored
 /// value's full precision (relative 1E-9).
-enum class ToleranceStyle { Exact, TwoDecimals, FullPrecision };
+enum class ToleranceStyle { Exact, TwoDecimals, FullPrecision, OneDecimal };
 
 /// The answers a learning platform accepts for one question: every number from `lower` to
 /// `upper`, that is `centre` plus or minus `tolerance`.
@@ -37,7 +51,8 @@ QuestionKind questionKind(std::string_view questionText);
 ToleranceStyle toleranceStyle(QuestionKind kind);
 
 /// The accepted answers around a stored value: exact; 2 decimal places (the value rounded
-/// half away from zero to 2 decimals, plus or minus 0.005); or relative 1E-9.
+/// half away from zero to 2 decimals, plus or minus 0.005); 1 decimal place (likewise, plus or
+/// minus 0.05); or relative 1E-9.
 AnswerRule answerRule(ToleranceStyle style, double value);
 
 /// The value of a stored answer text: the whole text, outer blanks removed, must read as

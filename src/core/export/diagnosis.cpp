@@ -109,6 +109,7 @@ std::vector<Candidate> candidates(std::string_view questionText, const AnswerRul
     // The same quantity in the other unit of time.
     switch (kind) {
     case QuestionKind::PumpRate:
+    case QuestionKind::UnitsPumpRate:
         out.push_back({ answer / 60, ToleranceStyle::TwoDecimals,
             { DiagnosisKind::OtherUnit, 60, "That is the rate in ml per minute: give it in ml/hr." } });
         break;
@@ -119,6 +120,15 @@ std::vector<Candidate> candidates(std::string_view questionText, const AnswerRul
     case QuestionKind::DropRate:
         out.push_back({ answer * 60, ToleranceStyle::Exact,
             { DiagnosisKind::OtherUnit, 60, "That is the rate in drops per hour: give it in drops per minute." } });
+        break;
+    case QuestionKind::UnitsPerHour:
+        out.push_back({ answer / 60, ToleranceStyle::TwoDecimals,
+            { DiagnosisKind::OtherUnit, 60, "That is the dose in units per minute: give it in units per hour." } });
+        break;
+    case QuestionKind::InsulinUnits:
+        // The volume of 100 units/ml that holds the dose: read off in ml rather than units.
+        out.push_back({ answer / 100, ToleranceStyle::TwoDecimals,
+            { DiagnosisKind::OtherUnit, 100, "That is the volume in ml: give the number of units to draw up." } });
         break;
     default:
         break;
@@ -227,6 +237,9 @@ Diagnosis diagnose(std::string_view questionText, const AnswerRule& rule, double
     if (rule.style == ToleranceStyle::TwoDecimals && std::abs(given - answer) < 0.05
         && std::abs(std::round(given * 10) / 10 - given) <= std::abs(given) * 1e-12)
         return { DiagnosisKind::NotRounded, 0, "Your answer is not rounded as asked: give it to 2 decimal places." };
+    if (rule.style == ToleranceStyle::OneDecimal && answer != std::floor(answer) && given == std::floor(given)
+        && std::abs(given - answer) < 0.5)
+        return { DiagnosisKind::NotRounded, 0, "Your answer is not rounded as asked: give it to 1 decimal place." };
     if (rule.style == ToleranceStyle::FullPrecision && isRoundedForm(given, answer))
         return { DiagnosisKind::NotRounded, 0, "Your answer is rounded: give the exact value of the conversion." };
     return {};

@@ -21,7 +21,7 @@ enum class DiagnosisKind {
 /// What a wrong answer tells. `text` follows medication-safety wording and is ASCII.
 struct Diagnosis {
     DiagnosisKind kind = DiagnosisKind::None;
-    int factor = 0; // 10, 100 or 1000 for TooLarge and TooSmall, 60 for OtherUnit
+    int factor = 0; // 10, 100 or 1000 for TooLarge and TooSmall; 60 (or 100: ml for units) for OtherUnit
     std::string text; // empty for None
 
     bool found() const { return kind != DiagnosisKind::None; }

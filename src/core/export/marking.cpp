@@ -60,7 +60,7 @@ std::vector<std::string> unitSpellings(std::string_view asked)
     const std::string unit = lowered(trimmed(asked));
     if (unit.empty())
         return {};
-    static const std::array<std::vector<std::string>, 7> Families { {
+    static const std::array<std::vector<std::string>, 9> Families { {
         { "tablets", "tablet", "tabs", "tab" },
         { "capsules", "capsule", "caps", "cap" },
         { "ml", "mls", "ml's", "millilitre", "millilitres", "milliliter", "milliliters" },
@@ -69,6 +69,9 @@ std::vector<std::string> unitSpellings(std::string_view asked)
         { "drops/min", "drops/minute", "drops per minute", "drop/min", "gtt/min", "drops" },
         { "minutes", "minute", "mins", "min" },
         { "litres", "litre", "liters", "liter", "l" },
+        // Units in full only: "U" and "IU" are misread as a zero or a ten.
+        { "units", "unit" },
+        { "units/hr", "units/h", "units/hour", "units per hour", "unit/hr" },
     } };
     for (const auto& family : Families)
         if (std::find(family.begin(), family.end(), unit) != family.end())
@@ -245,6 +248,12 @@ std::string askedUnit(QuestionKind kind, std::string_view questionText)
         return "drops/min";
     case QuestionKind::InfusionTime:
         return "minutes";
+    case QuestionKind::UnitsPumpRate:
+        return "ml/hr";
+    case QuestionKind::UnitsPerHour:
+        return "units/hr";
+    case QuestionKind::InsulinUnits:
+        return "units";
     case QuestionKind::MetricConversion: {
         // "Convert 5 mgs to gs.": the unit after the last " to ", without its plural "s".
         const std::string_view ask = trimmed(askingLine(questionText));

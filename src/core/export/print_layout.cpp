@@ -367,6 +367,12 @@ std::string answerUnit(std::string_view questionText)
         return "ml/hr";
     case QuestionKind::InfusionTime:
         return "minutes";
+    case QuestionKind::UnitsPumpRate:
+        return "ml/hr";
+    case QuestionKind::UnitsPerHour:
+        return "units/hr";
+    case QuestionKind::InsulinUnits:
+        return "units";
     case QuestionKind::MetricConversion: {
         // "Convert 5 mgs to gs." asks for g; "Convert 5 milligrams to grams." for grams.
         std::string_view text = questionText.substr(0, lengthWithoutTrailingBlanks(questionText));

@@ -11,6 +11,7 @@
 #include "core/questions/drug_questions.h"
 #include "core/questions/infusion_questions.h"
 #include "core/questions/metric_question.h"
+#include "core/questions/units_questions.h"
 #include "core/startup/startup_loader.h"
 
 #include <algorithm>
@@ -92,6 +93,12 @@ std::string kindName(QuestionKind kind)
         return "Pump rate";
     case QuestionKind::InfusionTime:
         return "Infusion time";
+    case QuestionKind::UnitsPumpRate:
+        return "Pump rate for units";
+    case QuestionKind::UnitsPerHour:
+        return "Units per hour";
+    case QuestionKind::InsulinUnits:
+        return "Insulin units";
     case QuestionKind::Unrecognised:
         break;
     }
@@ -425,6 +432,9 @@ bool FreePractice::nextQuestion()
             break;
         case InfusionTimes:
             unrepeated(makeInfusionTimeQuestion);
+            break;
+        case HeparinInsulinUnits:
+            unrepeated(makeUnitsQuestion);
             break;
         default:
             made = drugQuestion(state_, category == TabletDosages, drugCategories_, problem_);

@@ -101,7 +101,7 @@ struct Frame {
     std::string_view pattern;
 };
 
-constexpr std::array<Frame, 15> Frames { {
+constexpr std::array<Frame, 20> Frames { {
     { MetricConversions, "convert * *s to *s." },
     { TabletDosages, "a client is ordered * of *. * *s are available. how many *s will you give?" },
     { FluidDosages, "a client is ordered * of *. * in * of * is available. how many * will you administer?" },
@@ -134,10 +134,20 @@ constexpr std::array<Frame, 15> Frames { {
         "ordered: * of * over * using a giving set which delivers * drops/ml. calculate the rate in "
         "drops per minute." },
     { IVDropRates, "* of * is charted over *. the drop factor is *. calculate the rate in drops/minute." },
+    { HeparinInsulinUnits, "heparin * is ordered *. heparin * is available. how many * will you give?" },
+    { HeparinInsulinUnits, "* units of heparin in * are to run at *. at what rate in ml/hr should the pump be set?" },
+    { HeparinInsulinUnits,
+        "a heparin infusion of * units in * is running at * ml/hr. how many units of heparin per hour is the "
+        "patient receiving?" },
+    { HeparinInsulinUnits, "* units of insulin in * are to run at *. at what rate in ml/hr should the pump be set?" },
+    { HeparinInsulinUnits,
+        "insulin * is available. the dose to give is *. how many units will you draw up in an insulin syringe "
+        "marked in units (*)?" },
 } };
 
 constexpr std::array<std::string_view, CategoryBoxCount> CategoryNames { "Metric Conversions", "Tablet Dosages",
-    "Fluid Dosages", "IV Drop Rates", "Infusion Pump Rates", "Infusion Times" };
+    "Fluid Dosages", "IV Drop Rates", "Infusion Pump Rates", "Infusion Times", "Weight-Based Doses",
+    "Units: Heparin and Insulin" };
 
 // Runs of blanks, tabs, line breaks and no-break spaces become one blank; letters lower case.
 std::string normalised(std::string_view text)

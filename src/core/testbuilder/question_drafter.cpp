@@ -7,6 +7,7 @@
 #include "core/questions/drug_questions.h"
 #include "core/questions/infusion_questions.h"
 #include "core/questions/metric_question.h"
+#include "core/questions/units_questions.h"
 
 #include <algorithm>
 #include <cmath>
@@ -166,8 +167,8 @@ bool QuestionDrafter::draftQuestions(int count, std::vector<QuestionRecord>& out
 bool QuestionDrafter::generateQuestion(int category)
 {
     generationOk_ = true;
-    // Metric and infusion questions are drawn again until they are not a repeat; after
-    // MaxRedraws draws the last one is taken. Infusion questions start on a new line.
+    // Metric, infusion and units questions are drawn again until they are not a repeat; after
+    // MaxRedraws draws the last one is taken. Infusion and units questions start on a new line.
     const auto drawUnrepeated = [&](GeneratedQuestion (*make)(AppState&), bool lineFirst) {
         for (int attempt = 1; attempt <= MaxRedraws; ++attempt) {
             lastGenerated_ = make(state_);
@@ -189,6 +190,9 @@ bool QuestionDrafter::generateQuestion(int category)
         break;
     case InfusionTimes:
         drawUnrepeated(makeInfusionTimeQuestion, true);
+        break;
+    case HeparinInsulinUnits:
+        drawUnrepeated(makeUnitsQuestion, true);
         break;
     case TabletDosages:
     case FluidDosages:

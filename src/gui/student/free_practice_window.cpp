@@ -22,8 +22,8 @@ namespace tb {
 
 namespace {
 
-constexpr std::array<const char*, 6> CategoryCaptions { "M&etric Conversions", "&Tablet Dosages", "F&luid Dosages",
-    "&IV Drop Rates", "Infusion &Pump Rates", "Infusion Ti&mes" };
+constexpr std::array<const char*, 8> CategoryCaptions { "M&etric Conversions", "&Tablet Dosages", "F&luid Dosages",
+    "&IV Drop Rates", "Infusion &Pump Rates", "Infusion Ti&mes", "&Weight-Based Doses", "&Units: Heparin and Insulin" };
 
 } // namespace
 
