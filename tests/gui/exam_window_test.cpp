@@ -49,13 +49,13 @@ private slots:
     {
         QCOMPARE(category(4)->text(), QStringLiteral("Infusion Pump Rates"));
         QCOMPARE(category(5)->text(), QStringLiteral("Infusion Times"));
-        QCOMPARE(ticked(), QStringLiteral("111100"));
+        QCOMPARE(ticked(), QStringLiteral("11110000"));
         onlyCategory(0);
         category(0)->click();
-        QCOMPARE(ticked(), QStringLiteral("111100"));
+        QCOMPARE(ticked(), QStringLiteral("11110000"));
         onlyCategory(5);
         category(5)->click();
-        QCOMPARE(ticked(), QStringLiteral("111100"));
+        QCOMPARE(ticked(), QStringLiteral("11110000"));
     }
 
     void createWithOnlyOneInfusionBox_data()
@@ -83,6 +83,29 @@ private slots:
         bool whole = false;
         QVERIFY(answer()->text().toInt(&whole) > 0 && whole);
         QVERIFY(prompts->messages.empty());
+    }
+
+    // The weight-based doses box starts unticked; alone it makes weight-based dose questions from the
+    // folder's doses per kg, and without that file it is disabled, saying why.
+    void weightDoseBox()
+    {
+        QCOMPARE(category(6)->text(), QStringLiteral("Weight-Based Doses"));
+        QVERIFY(!category(6)->isChecked());
+        QVERIFY(category(6)->isEnabled());
+        QVERIFY(category(6)->toolTip().startsWith(QStringLiteral("Doses per kg of ")));
+        onlyCategory(6);
+        auto* count = find<QLineEdit>("Text1");
+        count->setText(QStringLiteral("3"));
+        find<QPushButton>("Cmdgenerate")->click();
+        QCOMPARE(label("Label1"), QStringLiteral("3 / 3"));
+        QVERIFY2(rawText(field(0)).startsWith(QStringLiteral("\nA child weighing ")), qPrintable(rawText(field(0))));
+        QVERIFY(answer()->text().toDouble() > 0);
+        QVERIFY(prompts->messages.empty());
+
+        std::filesystem::remove(*folder / "mxweight.txt");
+        openWindow();
+        QVERIFY(!category(6)->isEnabled());
+        QVERIFY(category(6)->toolTip().startsWith(QStringLiteral("There is no file of doses per kg (mxweight.txt)")));
     }
 
     // Shown as U+00B5 and U+00A0, stored back by Save Test (visible after Open) as bytes 181 and 160.
@@ -138,7 +161,7 @@ private:
     QString ticked() const // "1" for each ticked category box, "0" for the others
     {
         QString ticks;
-        for (int i = 0; i < 6; ++i)
+        for (int i = 0; i < tb::CategoryBoxCount; ++i)
             ticks += category(i)->isChecked() ? u'1' : u'0';
         return ticks;
     }
@@ -146,7 +169,7 @@ private:
     {
         if (!category(box)->isChecked())
             category(box)->click();
-        for (int i = 0; i < 6; ++i)
+        for (int i = 0; i < tb::CategoryBoxCount; ++i)
             if (i != box && category(i)->isChecked())
                 category(i)->click();
     }

@@ -43,7 +43,13 @@ struct KindPhrase {
 
 // The phrasings of the question generators, first match wins. A new category adds its rows
 // here and, unless its answers are whole numbers, a line to toleranceStyle().
-constexpr std::array<KindPhrase, 11> KindPhrases { {
+constexpr std::array<KindPhrase, 16> KindPhrases { {
+    // Weight-based doses: before the fluid rows, whose "how many millilitres" would match too.
+    { "how many mg is one dose", false, QuestionKind::WeightDose },
+    { "how many mg per dose", false, QuestionKind::WeightDose },
+    { "largest safe single dose", false, QuestionKind::WeightDose },
+    { "how many ml will you give", false, QuestionKind::DoseVolume },
+    { "how many millilitres will you give", false, QuestionKind::DoseVolume },
     // An infusion time given a drip rate names drops per minute too: it is matched first.
     { "how many minutes will the infusion take", false, QuestionKind::InfusionTime },
     { "rate in ml/hr", false, QuestionKind::PumpRate },

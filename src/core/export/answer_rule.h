@@ -7,7 +7,17 @@ namespace tb {
 
 /// What a stored question asks for, read from its text as the question generators write it.
 /// A hand-written question that matches none of their phrasings is `Unrecognised`.
-enum class QuestionKind { DropRate, TabletCount, LiquidVolume, MetricConversion, PumpRate, InfusionTime, Unrecognised };
+enum class QuestionKind {
+    DropRate,
+    TabletCount,
+    LiquidVolume,
+    MetricConversion,
+    PumpRate,
+    InfusionTime,
+    WeightDose, // mg of one dose from a child's weight: whole, or 1 decimal place below 10 mg
+    DoseVolume, // ml of one dose: 1 decimal place, or 2 below 1 ml
+    Unrecognised
+};
 
 /// How closely a typed answer must match: exactly, to 2 decimal places, or to the stored
 /// value's full precision (relative 1E-9).

@@ -367,6 +367,10 @@ std::string answerUnit(std::string_view questionText)
         return "ml/hr";
     case QuestionKind::InfusionTime:
         return "minutes";
+    case QuestionKind::WeightDose:
+        return "mg";
+    case QuestionKind::DoseVolume:
+        return holdsWord(questionText, "how many millilitres") ? "millilitres" : "ml";
     case QuestionKind::MetricConversion: {
         // "Convert 5 mgs to gs." asks for g; "Convert 5 milligrams to grams." for grams.
         std::string_view text = questionText.substr(0, lengthWithoutTrailingBlanks(questionText));

@@ -29,8 +29,11 @@ enum QuestionCategory : int { MetricConversions = 1, TabletDosages = 2, FluidDos
 /// The infusion categories that follow the four above; their boxes start unticked.
 enum InfusionCategory : int { InfusionPumpRates = 5, InfusionTimes = 6 };
 
+/// The dose categories that follow the infusion ones; their boxes start unticked too.
+enum DoseCategory : int { WeightBasedDoses = 7, HeparinInsulinUnits = 8 };
+
 /// How many category boxes the test window has: one per category code, box i for code i + 1.
-inline constexpr int CategoryBoxCount = 6;
+inline constexpr int CategoryBoxCount = 8;
 
 /// One stored question: 800 + 1200 + 12 blank-padded Windows-1252 characters.
 struct QuestionRecord {

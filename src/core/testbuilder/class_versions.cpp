@@ -101,7 +101,7 @@ struct Frame {
     std::string_view pattern;
 };
 
-constexpr std::array<Frame, 15> Frames { {
+constexpr std::array<Frame, 19> Frames { {
     { MetricConversions, "convert * *s to *s." },
     { TabletDosages, "a client is ordered * of *. * *s are available. how many *s will you give?" },
     { FluidDosages, "a client is ordered * of *. * in * of * is available. how many * will you administer?" },
@@ -134,10 +134,19 @@ constexpr std::array<Frame, 15> Frames { {
         "ordered: * of * over * using a giving set which delivers * drops/ml. calculate the rate in "
         "drops per minute." },
     { IVDropRates, "* of * is charted over *. the drop factor is *. calculate the rate in drops/minute." },
+    { WeightBasedDoses, "a child weighing * kg is prescribed * mg/kg*. how many mg *?" },
+    { WeightBasedDoses, "a child weighing * kg is prescribed *. * mg in * is available. how many * will you give*" },
+    { WeightBasedDoses,
+        "a child weighing * kg is prescribed *. the safe dose is * mg/kg*. what is the largest safe single dose in "
+        "mg?" },
+    { WeightBasedDoses,
+        "a child weighing * kg is prescribed * mg per dose. the safe dose is * mg/kg*. by how many mg does the "
+        "prescribed dose exceed the largest safe single dose?" },
 } };
 
 constexpr std::array<std::string_view, CategoryBoxCount> CategoryNames { "Metric Conversions", "Tablet Dosages",
-    "Fluid Dosages", "IV Drop Rates", "Infusion Pump Rates", "Infusion Times" };
+    "Fluid Dosages", "IV Drop Rates", "Infusion Pump Rates", "Infusion Times", "Weight-Based Doses",
+    "Units: Heparin and Insulin" };
 
 // Runs of blanks, tabs, line breaks and no-break spaces become one blank; letters lower case.
 std::string normalised(std::string_view text)

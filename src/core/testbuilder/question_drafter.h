@@ -19,7 +19,7 @@ class QuestionDrafter final {
 public:
     QuestionDrafter(AppState& state, Prompts& prompts, ExamView& view);
 
-    /// Category box i (0..5) ticked or not; unticking the last ticks the first four again.
+    /// Category box i (0..7) ticked or not; unticking the last ticks the first four again.
     void setCategoryTicked(int box, bool ticked);
     bool categoryTicked(int box) const;
     /// Which entries of Lstcategory are selected: entry i - 1 is category i.
@@ -57,13 +57,14 @@ public:
 private:
     void fillCandidates(const DrugIndex& index);
     bool generateDrugQuestion(int category);
+    bool generateWeightDoseQuestion();
     /// lastGenerated_ cut to the record's widths, into `out`.
     void storeGenerated(QuestionRecord& out) const;
 
     AppState& state_;
     Prompts& prompts_;
     ExamView& view_;
-    std::array<bool, CategoryBoxCount> categoryTicked_ { true, true, true, true, false, false };
+    std::array<bool, CategoryBoxCount> categoryTicked_ { true, true, true, true, false, false, false, false };
     std::vector<bool> selectedCategories_;
     GeneratedQuestion lastGenerated_;
     bool generationOk_ = true;

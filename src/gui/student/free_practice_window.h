@@ -58,7 +58,7 @@ private:
     std::vector<int> categories_;
     std::vector<int> drugCategories_;
     bool finished_ = false;
-    std::array<QCheckBox*, 6> CategoryCheck_ {};
+    std::array<QCheckBox*, 8> CategoryCheck_ {};
     QLabel* DrugCategoryLabel_ = nullptr;
     QListWidget* DrugCategoryList_ = nullptr;
     QPushButton* NewQuestion_ = nullptr;

@@ -189,11 +189,12 @@ ExamForm::ExamForm(QMainWindow& window)
 
     Label4[0] = label("Label4_0", QStringLiteral("Question creation options"));
     const std::array<const char*, CategoryBoxCount> categories { "Metric Conversions", "Tablet Dosages",
-        "Fluid Dosages", "IV Drop Rates", "Infusion Pump Rates", "Infusion Times" };
+        "Fluid Dosages", "IV Drop Rates", "Infusion Pump Rates", "Infusion Times", "Weight-Based Doses",
+        "Units: Heparin and Insulin" };
     for (int i = 0; i < CategoryBoxCount; ++i) {
         Check1[i] = new QCheckBox(QString::fromLatin1(categories[i]), central);
         Check1[i]->setObjectName(QStringLiteral("Check1_%1").arg(i));
-        Check1[i]->setChecked(i < 4); // the infusion boxes start unticked
+        Check1[i]->setChecked(i < 4); // the boxes after the first four start unticked
     }
     Label4[1] = label("Label4_1", QStringLiteral("Tablet / Fluid Drug Categories:"));
     Lstcategory = new QListWidget(central);
