@@ -7,7 +7,7 @@ JOBS ?= 2
 DEMO ?= demo
 
 BUILD_DIR := $(abspath $(BUILD))
-SAMPLE_FILES := MXDBASE.FIL mxdbs1.idx mxdbs2.idx mxcat.idx
+SAMPLE_FILES := MXDBASE.FIL mxdbs1.idx mxdbs2.idx mxcat.idx mxweight.txt
 
 .PHONY: run run-student test test-asan fuzz bench build deps clean install package format-check
 

@@ -13,6 +13,7 @@
 #include "core/questions/infusion_questions.h"
 #include "core/questions/metric_question.h"
 #include "core/questions/units_questions.h"
+#include "core/questions/weight_dose_questions.h"
 #include "core/startup/startup_loader.h"
 #include "core/testbuilder/exam_model.h"
 
@@ -346,6 +347,34 @@ void BM_UnitsQuestion(benchmark::State& st)
         benchmark::DoNotOptimize(tb::makeUnitsQuestion(*w.state));
 }
 BENCHMARK(BM_UnitsQuestion)->UseRealTime();
+// One weight-based dose question reads the file of doses per kg and the drug data file.
+void BM_WeightDoseQuestion(benchmark::State& st)
+{
+    ModelWorkspace& w = workspace();
+    for (auto _ : st)
+        benchmark::DoNotOptimize(tb::makeWeightDoseQuestion(*w.state));
+}
+BENCHMARK(BM_WeightDoseQuestion)->UseRealTime();
+
+// The same against the largest data file (32767 records): the drugs are found by name, so
+// every record is looked at.
+void BM_WeightDoseQuestionLargestDatabase(benchmark::State& st)
+{
+    static tb::headless::TempFolder folder;
+    static tb::AppState state(std::make_unique<tb::ProductionRandom>(), folder.path());
+    if (!std::filesystem::exists(folder / tb::DrugDataFileName)) {
+        folder.copySampleDatabase(TB_SAMPLE_DIR);
+        const std::string sample = folder.read(tb::DrugDataFileName);
+        std::string large;
+        while (large.size() + sample.size() <= tb::MaxDrugRecords * 240ULL)
+            large += sample;
+        // Padding blank records first, so that the named drugs sit at the end of the file.
+        folder.write(tb::DrugDataFileName, std::string(tb::MaxDrugRecords * 240ULL - large.size(), ' ') + large);
+    }
+    for (auto _ : st)
+        benchmark::DoNotOptimize(tb::makeWeightDoseQuestion(state));
+}
+BENCHMARK(BM_WeightDoseQuestionLargestDatabase)->UseRealTime();
 
 } // namespace
 
@@ -368,6 +397,8 @@ int main(int argc, char** argv)
             Row { "one infusion pump rate question", "BM_PumpRateQuestion", "", 0 },
             Row { "one infusion time question", "BM_InfusionTimeQuestion", "", 0 },
             Row { "one heparin or insulin question in units", "BM_UnitsQuestion", "", 0 },
+            Row { "one weight-based dose question", "BM_WeightDoseQuestion", "", 0 },
+            Row { "one weight-based dose question, 32767 drug records", "BM_WeightDoseQuestionLargestDatabase", "", 0 },
             Row { "delete of drug record 1 of 32767, vs a synced copy", "BM_DeleteFirstOf32767",
                 "BM_Baseline_CopyDataFile", 3 },
             // The rebuild runs when the drug editor closes: a command, so it is held to the frame. Its six

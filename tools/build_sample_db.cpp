@@ -5,10 +5,12 @@
 // Usage: build_sample_db <source text> <output folder>
 
 #include "core/drugdb/drug_file.h"
+#include "core/drugdb/weight_doses.h"
 #include "core/foundation/file_error.h"
 #include "core/foundation/number_format.h"
 #include "core/foundation/record_file.h"
 #include "core/questions/drug_questions.h"
+#include "core/questions/weight_dose_questions.h"
 #include "core/startup/startup_loader.h"
 
 #include <charconv>
@@ -61,6 +63,7 @@ struct Drug {
     std::int16_t stepUnit = Mg;
     int stepLine = 0;
     std::vector<Preparation> preparations;
+    std::optional<WeightDose> perKg;
 };
 
 const char* const UnitNames[] = { "kg", "hg", "dag", "g", "dg", "cg", "mg", "mcg" };
@@ -200,6 +203,17 @@ private:
             d.high = number(words_[4], "the highest dose");
             d.highUnit = unit(words_[5]);
             d.hasRange = true;
+        } else if (key == "perkg") {
+            // The side file's line without the name: "10-15 mg/kg; per dose; <source>".
+            Drug& d = current();
+            if (d.perKg)
+                fail("the drug already has a dose per kg");
+            std::string why;
+            d.perKg = parseWeightDoseLine(d.generic + "; " + restOfLine(), why);
+            if (!d.perKg)
+                fail("write the dose per kg as \"perkg <low>-<high> mg/kg; per dose (or per day in <n> doses); "
+                     "<source>\": "
+                    + why);
         } else if (key == "step") {
             Drug& d = current();
             if (words_.size() != 3)
@@ -223,7 +237,7 @@ private:
                 form = f;
         if (form < 0)
             fail("unknown keyword \"" + key
-                + "\" (expected category, drug, trade, range, step or a preparation form: tablet, capsule, "
+                + "\" (expected category, drug, trade, range, perkg, step or a preparation form: tablet, capsule, "
                   "solution, suspension, syrup, emulsion, liquid-forte, elixir, im-injection, sc-injection, "
                   "iv-injection)");
         Drug& d = current();
@@ -317,16 +331,41 @@ DrugRecord recordFor(const Drug& d, std::int16_t categoryCode)
 
 void removeDatabase(const fs::path& folder)
 {
-    for (const char* name : { DrugDataFileName, TabletIndexFileName, FluidIndexFileName, CategoryFileName }) {
+    for (const char* name :
+        { DrugDataFileName, TabletIndexFileName, FluidIndexFileName, CategoryFileName, WeightDoseFileName }) {
         std::error_code ec;
         fs::remove(findFile(folder, name), ec);
     }
+}
+
+/// The side file of doses per kg, for the drugs that have one.
+void writeDosesPerKg(const std::vector<Drug>& drugs, const fs::path& folder)
+{
+    std::string text = "# Doses per kg for weight-based dose questions, one drug a line:\r\n"
+                       "# generic name; low-high mg/kg; per dose or per day in N doses; source\r\n"
+                       "# Check every line against your local formulary before you rely on it.\r\n";
+    bool any = false;
+    for (const Drug& d : drugs)
+        if (d.perKg) {
+            text += formatWeightDose(*d.perKg) + "\r\n";
+            any = true;
+        }
+    if (any)
+        writeFileAtomically(folder / WeightDoseFileName, text);
 }
 
 /// Asks the generators for questions from every drug; every preparation must be drawn at least once.
 void checkQuestions(const SourceParser& parser, const std::vector<Drug>& drugs, const fs::path& folder)
 {
     AppState state(std::make_unique<ProductionRandom>(), folder);
+    // Every dose per kg must match its drug and give questions.
+    const MatchedWeightDoses matched = matchWeightDoses(folder);
+    if (!matched.problems.empty())
+        throw SourceError(matched.problems.front());
+    for (const WeightDoseDrug& drug : matched.drugs)
+        for (int i = 0; i < ChecksPerDrug; ++i)
+            if (const DrugQuestionResult result = makeWeightDoseQuestion(state, { drug }); !result.question)
+                parser.failAt(drugs[static_cast<std::size_t>(drug.record - 1)].line, result.problem);
     state.CandidateRecords = { 0, 0 };
     state.CandidateCount = 1;
     for (std::size_t n = 0; n < drugs.size(); ++n) {
@@ -403,6 +442,7 @@ int main(int argc, char** argv)
                 file.close();
             }
             rebuildIndexes(folder, categories);
+            writeDosesPerKg(drugs, folder);
             checkQuestions(parser, drugs, folder);
         } catch (...) {
             // A half-built database must not look like a finished one to the build.

@@ -118,6 +118,31 @@ TEST_F(DrugEditorTest, CheckRecordReportsEveryFailedCheckInOrder)
 
 // Each file made unusable in turn (a folder with something in it stands in its place): the data
 // and category files are reported on opening, an index file on closing.
+// The dose per kg follows the generic name on the screen; a file that cannot be read is named, not replaced.
+TEST_F(DrugEditorTest, WeightDoseIsKeptUnderTheShownGenericName)
+{
+    open(2); // on the last record
+    EXPECT_EQ(editor.weightDoseName(), "Drug 2");
+    EXPECT_FALSE(editor.shownWeightDose());
+    const WeightDose dose { "Drug 2", 10, 15, 0, "BNF for Children 2024-25" };
+    ASSERT_TRUE(editor.storeShownWeightDose(dose));
+    EXPECT_EQ(folder.read("mxweight.txt"), "Drug 2; 10-15 mg/kg; per dose; BNF for Children 2024-25\r\n");
+    editor.Command1_Click(2);
+    EXPECT_FALSE(editor.shownWeightDose());
+    editor.Command1_Click(3);
+    EXPECT_EQ(editor.shownWeightDose(), dose);
+    EXPECT_TRUE(prompts.messages.empty());
+    ASSERT_TRUE(editor.storeShownWeightDose(std::nullopt));
+    EXPECT_EQ(folder.read("mxweight.txt"), "");
+
+    std::filesystem::remove(folder / "mxweight.txt");
+    std::filesystem::create_directory(folder / "mxweight.txt");
+    EXPECT_FALSE(editor.storeShownWeightDose(dose));
+    ASSERT_EQ(prompts.messages.size(), 1U);
+    EXPECT_NE(prompts.messages[0].text.find("mxweight.txt"), std::string::npos) << prompts.messages[0].text;
+    EXPECT_TRUE(std::filesystem::is_directory(folder / "mxweight.txt"));
+}
+
 class DrugEditorFileError : public DrugEditorTest, public ::testing::WithParamInterface<const char*> { };
 
 TEST_P(DrugEditorFileError, IsReportedNamingTheFile)

@@ -124,6 +124,9 @@ TEST(AskedUnitTest, FromTheKindAndTheQuestion)
     EXPECT_EQ(askedUnit(QuestionKind::MetricConversion, "\r\nConvert 3 gs to \xB5gs."), "\xB5g");
     EXPECT_TRUE(namesUnit("mcg", "\xB5g"));
     EXPECT_EQ(askedUnit(QuestionKind::InfusionTime, "How many minutes will the infusion take?"), "minutes");
+    EXPECT_EQ(askedUnit(QuestionKind::WeightDose, "... 15 mg/kg per dose. How many mg is one dose?"), "mg");
+    EXPECT_EQ(
+        askedUnit(QuestionKind::DoseVolume, "... is available. How many millilitres will you give?"), "millilitres");
     EXPECT_EQ(askedUnit(QuestionKind::Unrecognised, "What is 2 + 2?"), "");
 }
 
@@ -147,6 +150,14 @@ const char* const HeparinPerHour = "\r\nA heparin infusion of 25000 units in 500
                                    "many units of heparin per hour is the patient receiving?";
 const char* const InsulinDrawn = "\r\nInsulin 100 units/ml is available. The dose to give is 0.24 ml. How many units "
                                  "will you draw up in an insulin syringe marked in units (100 units/ml)?";
+const char* const PerDose = "\r\nA child weighing 18.4 kg is prescribed paracetamol 15 mg/kg per dose. How many mg is "
+                            "one dose?";
+const char* const Daily = "\r\nA child weighing 18.4 kg is prescribed ibuprofen 30 mg/kg/day in 3 divided doses. How "
+                          "many mg per dose?";
+const char* const DailyVolume = "\r\nA child weighing 9.9 kg is prescribed ibuprofen 20 mg/kg/day in 3 divided doses. "
+                                "Ibuprofen 100 mg in 5 ml is available. How many ml will you give for one dose?";
+const char* const Safe = "\r\nA child weighing 6.3 kg is prescribed ondansetron. The safe dose is 0.1\x96"
+                         "0.15 mg/kg per dose. What is the largest safe single dose in mg?";
 
 struct DiagnosisCase {
     const char* name;
@@ -206,6 +217,22 @@ INSTANTIATE_TEST_SUITE_P(Errors, DiagnosisTest,
             "That is the volume in ml: give the number of units to draw up." },
         DiagnosisCase { "InsulinNotWhole", InsulinDrawn, 24, 24.4, DiagnosisKind::NotRounded,
             "Your answer is not rounded as asked: give a whole number." },
+        DiagnosisCase { "WeightDoseTenTimes", PerDose, 276, 2760, DiagnosisKind::TooLarge,
+            "Your answer is 10 times too large: check the unit conversion." },
+        DiagnosisCase { "WholeDayForOneDose", Daily, 184, 552, DiagnosisKind::WholeDay,
+            "That is the dose for the whole day: divide it by the number of doses." },
+        DiagnosisCase { "WholeDayVolume", DailyVolume, 3.3, 9.9, DiagnosisKind::WholeDay,
+            "That is the dose for the whole day: divide it by the number of doses." },
+        DiagnosisCase { "DoseNotRoundedToOneDecimal", Safe, 0.9, 0.945, DiagnosisKind::NotRounded,
+            "Your answer is not rounded as asked: a dose of 10 mg or more to a whole number of mg, below 10 mg to 1 "
+            "decimal place." },
+        DiagnosisCase { "DoseNotRoundedWhole", PerDose, 206, 205.5, DiagnosisKind::NotRounded,
+            "Your answer is not rounded as asked: a dose of 10 mg or more to a whole number of mg, below 10 mg to 1 "
+            "decimal place." },
+        DiagnosisCase { "VolumeNotRounded", DailyVolume, 3.8, 3.75, DiagnosisKind::NotRounded,
+            "Your answer is not rounded as asked: a volume of 1 ml or more to 1 decimal place, below 1 ml to 2 "
+            "decimal places." },
+        DiagnosisCase { "WeightDoseOtherMiss", PerDose, 276, 270, DiagnosisKind::None, "" },
         DiagnosisCase { "RightHasNone", Fluid, 10, 10, DiagnosisKind::None, "" },
         DiagnosisCase { "NothingFits", Tablets, 2, 3, DiagnosisKind::None, "" }),
     [](const testing::TestParamInfo<DiagnosisCase>& info) { return info.param.name; });

@@ -1,6 +1,7 @@
 #include "testbuilder/model_fixture.h"
 
 #include "core/export/platform_export.h"
+#include "core/testbuilder/class_versions.h"
 
 #include <pugixml.hpp>
 #include <zip.h>
@@ -487,6 +488,24 @@ INSTANTIATE_TEST_SUITE_P(Categories, GeneratedKindTest,
         std::pair { TabletDosages, QuestionKind::TabletCount }, std::pair { FluidDosages, QuestionKind::LiquidVolume },
         std::pair { IVDropRates, QuestionKind::DropRate }, std::pair { InfusionPumpRates, QuestionKind::PumpRate },
         std::pair { InfusionTimes, QuestionKind::InfusionTime }));
+
+// Weight-based doses ask mg or ml; each is marked exactly at its rounded value on every platform.
+TEST_F(ModelFixture, WeightBasedDosesAreRecognisedAsADoseOrItsVolume)
+{
+    loadSampleDatabase();
+    std::set<QuestionKind> kinds;
+    for (int i = 0; i < 40; ++i) {
+        ASSERT_TRUE(model->drafter().generateQuestion(WeightBasedDoses))
+            << (prompts.messages.empty() ? std::string() : prompts.messages.back().text);
+        const GeneratedQuestion& q = model->drafter().lastGenerated();
+        const QuestionKind kind = questionKind(q.question);
+        ASSERT_TRUE(kind == QuestionKind::WeightDose || kind == QuestionKind::DoseVolume) << q.question;
+        EXPECT_EQ(toleranceStyle(kind), ToleranceStyle::Exact);
+        EXPECT_EQ(questionCategory(q.question), WeightBasedDoses) << q.question;
+        kinds.insert(kind);
+    }
+    EXPECT_EQ(kinds.size(), 2u);
+}
 
 TEST_F(ModelFixture, TheExportWritesTheChosenFormatAndKeepsTheTestUnsaved)
 {

@@ -180,7 +180,7 @@ TEST(FolderLock, TakingTheFolderRemovesStaleLeftoversOnly)
     for (const char* name : { "week3.dsq.lock", "Week 5 versions/ward-01.dsq.lock", "empty.dsq.lock" })
         folder.write(name, name == std::string("empty.dsq.lock") ? "" : dead);
     for (const char* name : { "MXDBASE.TMP", "MXtmp.TMP", "Week 5 versions/ward-02.dsq.new", "MX.INI.new",
-             ".tutorbench-0123456789abcdef.new" })
+             "MXWEIGHT.TXT.new", ".tutorbench-0123456789abcdef.new" })
         folder.write(name, "stale");
     const std::vector<std::string> kept = { "notes.lock", "report.doc.new", "mxdbs1.idx.new", "test.tmp",
         "held.dsq.lock", "busy.dsq.new", "week3.dsq" };

@@ -107,6 +107,29 @@ private slots:
         }
     }
 
+    // The weight-based doses box starts unticked; alone it makes weight-based dose questions from the
+    // folder's doses per kg, and without that file it is disabled, saying why.
+    void weightDoseBox()
+    {
+        QCOMPARE(category(6)->text(), QStringLiteral("Weight-Based Doses"));
+        QVERIFY(!category(6)->isChecked());
+        QVERIFY(category(6)->isEnabled());
+        QVERIFY(category(6)->toolTip().startsWith(QStringLiteral("Doses per kg of ")));
+        onlyCategory(6);
+        auto* count = find<QLineEdit>("Text1");
+        count->setText(QStringLiteral("3"));
+        find<QPushButton>("Cmdgenerate")->click();
+        QCOMPARE(label("Label1"), QStringLiteral("3 / 3"));
+        QVERIFY2(rawText(field(0)).startsWith(QStringLiteral("\nA child weighing ")), qPrintable(rawText(field(0))));
+        QVERIFY(answer()->text().toDouble() > 0);
+        QVERIFY(prompts->messages.empty());
+
+        std::filesystem::remove(*folder / "mxweight.txt");
+        openWindow();
+        QVERIFY(!category(6)->isEnabled());
+        QVERIFY(category(6)->toolTip().startsWith(QStringLiteral("There is no file of doses per kg (mxweight.txt)")));
+    }
+
     // Shown as U+00B5 and U+00A0, stored back by Save Test (visible after Open) as bytes 181 and 160.
     void microAndNoBreakSpaceRoundTrip()
     {

@@ -76,7 +76,7 @@ TEST_P(OwnFileTarget, IsRefusedNamingTheFileAndLeftAsItWas)
     const auto& [name, writer, typed, file, own, link] = GetParam();
     TempFolder folder;
     for (const char* f : { "MXtmp.TMP", "MXDBASE.FIL", "MXDBASE.TMP", "mxdbs1.idx", "mxdbs2.idx", "mxcat.idx", "MX.INI",
-             "tutorbench.lock", "week3.dsq.lock", "week3.pdf.new" })
+             "mxweight.txt", "tutorbench.lock", "week3.dsq.lock", "week3.pdf.new" })
         folder.write(f, std::string("own file ") + f);
     fs::create_directory(folder / "sub");
     Rig rig(folder.path());
@@ -117,6 +117,8 @@ INSTANTIATE_TEST_SUITE_P(Writers, OwnFileTarget, ::testing::Values(
     OwnFileRow { "PdfFluidIndex", Writer::Pdf, "MXDBS2.IDX", "MXDBS2.IDX", "mxdbs2.idx" },
     OwnFileRow { "PdfCategories", Writer::Pdf, "sub/../mxcat.idx", "mxcat.idx", "mxcat.idx" },
     OwnFileRow { "PdfSettings", Writer::Pdf, "MX.INI", "MX.INI", "MX.INI" },
+    OwnFileRow { "SaveAsDosesPerKg", Writer::SaveAs, "MXWEIGHT.TXT", "MXWEIGHT.TXT", "mxweight.txt" },
+    OwnFileRow { "PdfLinkToDosesPerKg", Writer::Pdf, "doses.pdf", "doses.pdf", "mxweight.txt", Link::Symbolic },
     OwnFileRow { "PdfFolderLock", Writer::Pdf, "tutorbench.lock", "tutorbench.lock", "tutorbench.lock" },
     OwnFileRow { "PdfTestLock", Writer::Pdf, "week3.dsq.LOCK", "week3.dsq.LOCK", "week3.dsq.lock" },
     OwnFileRow { "PdfScratch", Writer::Pdf, "week3.pdf.new", "week3.pdf.new", "week3.pdf.new" },

@@ -210,9 +210,9 @@ TEST(SeedFolder, TwoStartsAtOnceSeedOnce)
             ASSERT_EQ(::waitpid(child, &status, 0), child);
             EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
         }
-        for (const char* name : { "MXDBASE.FIL", "mxdbs1.idx", "mxdbs2.idx", "mxcat.idx" })
+        for (const char* name : { "MXDBASE.FIL", "mxdbs1.idx", "mxdbs2.idx", "mxcat.idx", "mxweight.txt" })
             EXPECT_EQ(folder.read(name), fileBytes(fs::path(TB_SAMPLE_DIR) / name)) << name;
-        EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 4);
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 5);
     }
 }
 

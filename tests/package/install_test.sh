@@ -73,7 +73,7 @@ start_in() {
 }
 
 seeded() {
-    for f in MXDBASE.FIL mxdbs1.idx mxdbs2.idx mxcat.idx; do
+    for f in MXDBASE.FIL mxdbs1.idx mxdbs2.idx mxcat.idx mxweight.txt; do
         cmp -s "$sample/$f" "$1/$f" || fail "$1/$f is not the sample's"
     done
 }
@@ -124,10 +124,10 @@ done
 sleep 1
 [ "$(readlink "/proc/$pid/exe")" = "$root/usr/lib/dosarion/dosarion" ] || fail "the running process is not Dosarion"
 [ "$(cat "$scratch/config/tutorbench/data-folder")" = "$scratch/teachers" ] || fail "the student's choice was not recorded"
-for f in MXDBASE.FIL mxdbs1.idx mxdbs2.idx mxcat.idx; do
+for f in MXDBASE.FIL mxdbs1.idx mxdbs2.idx mxcat.idx mxweight.txt; do
     cmp -s "$sample/$f" "$scratch/teachers/$f" || fail "Dosarion changed $f"
 done
-[ "$(ls "$scratch/teachers" | sort | tr '\n' ' ')" = "MXDBASE.FIL mxcat.idx mxdbs1.idx mxdbs2.idx results " ] \
+[ "$(ls "$scratch/teachers" | sort | tr '\n' ' ')" = "MXDBASE.FIL mxcat.idx mxdbs1.idx mxdbs2.idx mxweight.txt results " ] \
     || fail "Dosarion wrote into the teachers' folder: $(ls "$scratch/teachers")"
 kill "$pid"
 wait "$pid" 2>/dev/null || true

@@ -254,6 +254,29 @@ TEST_F(StudentScenario, FreePracticeOfHeparinAndInsulinMarksEachForm)
     EXPECT_EQ(units.size(), 4u); // ml or millilitres, ml/hr, units/hr, units
 }
 
+// Weight-based doses practised from the folder's doses per kg, read only, marked as mg or ml.
+TEST_F(StudentScenario, FreePracticeOfWeightBasedDosesReadsTheDosesPerKg)
+{
+    folder.copySampleDatabase(TB_SAMPLE_DIR);
+    AppState state(std::make_unique<ProductionRandom>(), folder.path());
+    EXPECT_FALSE(loadStudentFiles(state).has_value());
+    const std::set<std::string> before = namesIn(folder.path());
+    FreePractice practice(state, { WeightBasedDoses }, {}, "Ann", start);
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_TRUE(practice.nextQuestion()) << practice.problem();
+        const QuestionKind kind = practice.current().question.kind;
+        EXPECT_TRUE(kind == QuestionKind::WeightDose || kind == QuestionKind::DoseVolume)
+            << practice.current().question.text;
+        EXPECT_TRUE(practice.answer(practice.current().question.answerText).right) << practice.current().question.text;
+    }
+    EXPECT_EQ(namesIn(folder.path()), before);
+
+    folder.write("mxweight.txt", "# none yet\r\n");
+    FreePractice none(state, { WeightBasedDoses }, {}, "Ann", start);
+    EXPECT_FALSE(none.nextQuestion());
+    EXPECT_NE(none.problem().find("names no drug of the drug database"), std::string::npos) << none.problem();
+}
+
 // ---- results files ----
 
 TEST(ResultsFiles, SafeNamesDamagedFilesAndAFolderThatCannotBeWritten)

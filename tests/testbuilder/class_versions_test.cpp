@@ -111,6 +111,24 @@ INSTANTIATE_TEST_SUITE_P(Wordings, QuestionCategoryTest,
             "500 mls of Normal Saline is running at 25 drops per minute through a giving set which delivers 20 "
             "drops/ml. How many minutes will the infusion take?",
             6 },
+        CategoryRow { "WeightDosePerKg",
+            "\r\nA child weighing 18.4 kg is prescribed paracetamol 15 mg/kg per dose. How many mg is one dose?", 7 },
+        CategoryRow { "WeightDoseDaily",
+            "A child weighing 18.4 kg is prescribed ibuprofen 30 mg/kg/day in 3 divided doses. How many mg per dose?",
+            7 },
+        CategoryRow { "WeightDoseVolume",
+            "A child weighing 18.4 kg is prescribed paracetamol 15 mg/kg per dose. Paracetamol 120 mg in 5 ml is "
+            "available. How many ml will you give?",
+            7 },
+        CategoryRow { "WeightDoseLargestSafe",
+            "A child weighing 18.4 kg is prescribed paracetamol. The safe dose is 10\x96"
+            "15 mg/kg per dose. What is the largest safe single dose in mg?",
+            7 },
+        CategoryRow { "WeightDoseExcess",
+            "A child weighing 18.4 kg is prescribed ibuprofen 225 mg per dose. The safe dose is 20\x96"
+            "30 mg/kg/day in 3 divided doses. By how many mg does the prescribed dose exceed the largest safe single "
+            "dose?",
+            7 },
         // Letter case and the spread of blanks and line breaks do not matter.
         CategoryRow { "Reflowed", "  CONVERT 12345 milligrams\r\n\r\n to  grams.  ", 1 },
         // Questions a teacher writes, even in the generators' words, stay as written.
@@ -254,8 +272,7 @@ TEST_F(ClassVersionsTest, CancellingKeepsWholeFilesOnlyAndSaysSo)
 // Every generator's every form is recognised as its own category: 40 draws of each.
 TEST_F(ClassVersionsTest, EveryGeneratedQuestionIsKnownByItsCategory)
 {
-    for (const int category : std::initializer_list<int> { MetricConversions, TabletDosages, FluidDosages, IVDropRates,
-             InfusionPumpRates, InfusionTimes, HeparinInsulinUnits })
+    for (int category = 1; category <= CategoryBoxCount; ++category)
         for (int draw = 1; draw <= 40; ++draw) {
             QuestionRecord record;
             ASSERT_TRUE(model->drafter().draftQuestion(category, record));

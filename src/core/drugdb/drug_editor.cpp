@@ -437,4 +437,29 @@ void DrugEditor::testkey(int& k)
         k = 0;
 }
 
+std::string DrugEditor::weightDoseName() const
+{
+    return stripBlanks(screen.Text1);
+}
+
+std::optional<WeightDose> DrugEditor::shownWeightDose() const
+{
+    const std::string name = weightDoseName();
+    for (const WeightDose& dose : readWeightDoses(state_.dataFolder).doses)
+        if (sameNameIgnoringCase(dose.genericName, name))
+            return dose;
+    return std::nullopt;
+}
+
+bool DrugEditor::storeShownWeightDose(const std::optional<WeightDose>& dose)
+{
+    try {
+        storeWeightDose(state_.dataFolder, weightDoseName(), dose, hook_);
+        return true;
+    } catch (const FileError& e) {
+        prompts_.message(e.what(), EditorTitle);
+        return false;
+    }
+}
+
 } // namespace tb

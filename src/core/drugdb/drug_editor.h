@@ -2,6 +2,7 @@
 
 #include "core/drugdb/drug_file.h"
 #include "core/drugdb/drug_record.h"
+#include "core/drugdb/weight_doses.h"
 
 #include <array>
 #include <memory>
@@ -80,6 +81,14 @@ public:
     void next_Click(int index); // 0 previous (wraps), 1 next (new record past the last)
     void Delete_Click();
     void Type_Click(int index);
+
+    /// The generic name on the screen, without outer blanks: the key of its dose per kg.
+    std::string weightDoseName() const;
+    /// The dose per kg the side file holds for the drug on the screen, if any.
+    std::optional<WeightDose> shownWeightDose() const;
+    /// Stores (or, empty, removes) the dose per kg of the drug on the screen; a file problem
+    /// is reported to the teacher naming the file, and false returned.
+    bool storeShownWeightDose(const std::optional<WeightDose>& dose);
 
     /// Key filter of the number boxes: sets k to 0 when the character is dropped.
     static void testkey(int& k);

@@ -43,7 +43,7 @@ struct KindPhrase {
 
 // The phrasings of the question generators, first match wins. A new category adds its rows
 // here and, unless its answers are whole numbers, a line to toleranceStyle().
-constexpr std::array<KindPhrase, 17> KindPhrases { {
+constexpr std::array<KindPhrase, 22> KindPhrases { {
     // Heparin and insulin: their pump rates ask "rate in ml/hr" too, so they come first, and a
     // heparin injection is known by its stock strength before any row that asks for ml.
     { "how many units will you draw up", false, QuestionKind::InsulinUnits },
@@ -52,6 +52,12 @@ constexpr std::array<KindPhrase, 17> KindPhrases { {
     { "how many units of heparin per hour", false, QuestionKind::UnitsPerHour },
     { "units of heparin in ", false, QuestionKind::UnitsPumpRate },
     { "units of insulin in ", false, QuestionKind::UnitsPumpRate },
+    // Weight-based doses: before the fluid rows, whose "how many millilitres" would match too.
+    { "how many mg is one dose", false, QuestionKind::WeightDose },
+    { "how many mg per dose", false, QuestionKind::WeightDose },
+    { "largest safe single dose", false, QuestionKind::WeightDose },
+    { "how many ml will you give", false, QuestionKind::DoseVolume },
+    { "how many millilitres will you give", false, QuestionKind::DoseVolume },
     // An infusion time given a drip rate names drops per minute too: it is matched first.
     { "how many minutes will the infusion take", false, QuestionKind::InfusionTime },
     { "rate in ml/hr", false, QuestionKind::PumpRate },

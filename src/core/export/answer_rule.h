@@ -20,6 +20,8 @@ enum class QuestionKind {
     UnitsPumpRate,
     UnitsPerHour,
     InsulinUnits,
+    WeightDose, // mg of one dose from a child's weight: whole, or 1 decimal place below 10 mg
+    DoseVolume, // ml of one dose: 1 decimal place, or 2 below 1 ml
     Unrecognised
 };
 

@@ -130,6 +130,15 @@ std::vector<Candidate> candidates(std::string_view questionText, const AnswerRul
         out.push_back({ answer / 100, ToleranceStyle::TwoDecimals,
             { DiagnosisKind::OtherUnit, 100, "That is the volume in ml: give the number of units to draw up." } });
         break;
+    case QuestionKind::WeightDose:
+    case QuestionKind::DoseVolume:
+        // "... 30 mg/kg/day in 3 divided doses.": the whole day's dose (or its volume) given.
+        if (const std::size_t in = findIgnoringCase(questionText, "/day in "); in != std::string_view::npos)
+            if (const std::optional<double> doses = numberAt(questionText, in + 8); doses && *doses >= 2)
+                out.push_back({ answer * *doses, rule.style,
+                    { DiagnosisKind::WholeDay, static_cast<int>(*doses),
+                        "That is the dose for the whole day: divide it by the number of doses." } });
+        break;
     default:
         break;
     }
@@ -184,6 +193,25 @@ bool isRoundedForm(double given, double exact)
     return false;
 }
 
+// The decimals the dose rule keeps for a weight-based dose or its volume, or -1 for other kinds.
+int doseDecimals(QuestionKind kind, double answer)
+{
+    if (kind == QuestionKind::WeightDose)
+        return answer < 10 ? 1 : 0;
+    if (kind == QuestionKind::DoseVolume)
+        return answer < 1 ? 2 : 1;
+    return -1;
+}
+
+std::string doseRoundingText(QuestionKind kind)
+{
+    return kind == QuestionKind::WeightDose
+        ? "Your answer is not rounded as asked: a dose of 10 mg or more to a whole number of mg, below 10 mg to 1 "
+          "decimal place."
+        : "Your answer is not rounded as asked: a volume of 1 ml or more to 1 decimal place, below 1 ml to 2 "
+          "decimal places.";
+}
+
 } // namespace
 
 std::vector<WrongAnswer> typicalWrongAnswers(std::string_view questionText, const AnswerRule& rule)
@@ -231,6 +259,12 @@ Diagnosis diagnose(std::string_view questionText, const AnswerRule& rule, double
 
     // The right value, rounded other than the question asks.
     const double answer = rule.centre;
+    if (const int decimals = doseDecimals(questionKind(questionText), answer); decimals >= 0) {
+        const double scale = std::pow(10.0, decimals);
+        if (std::abs(std::round(given * scale) / scale - answer) <= std::abs(answer) * 1e-9)
+            return { DiagnosisKind::NotRounded, 0, doseRoundingText(questionKind(questionText)) };
+        return {};
+    }
     const bool wholeAnswer = rule.style == ToleranceStyle::Exact && answer == std::floor(answer);
     if (wholeAnswer && given != std::floor(given) && std::abs(given - answer) < 0.51)
         return { DiagnosisKind::NotRounded, 0, "Your answer is not rounded as asked: give a whole number." };

@@ -15,13 +15,15 @@ enum class DiagnosisKind {
     TooSmall, // a tenth, hundredth or thousandth of it
     Inverted, // the ratio taken the wrong way round: stock over required
     NotRounded, // the right value, not rounded as the question asks
-    OtherUnit // the right quantity in another unit (per minute for per hour, hours for minutes)
+    OtherUnit, // the right quantity in another unit (per minute for per hour, hours for minutes)
+    WholeDay // the dose for the whole day where one of its divided doses is asked
 };
 
 /// What a wrong answer tells. `text` follows medication-safety wording and is ASCII.
 struct Diagnosis {
     DiagnosisKind kind = DiagnosisKind::None;
-    int factor = 0; // 10, 100 or 1000 for TooLarge and TooSmall; 60 (or 100: ml for units) for OtherUnit
+    int factor = 0; // 10, 100 or 1000 for TooLarge and TooSmall; 60 (or 100: ml for units) for OtherUnit; doses a day
+                    // for WholeDay
     std::string text; // empty for None
 
     bool found() const { return kind != DiagnosisKind::None; }

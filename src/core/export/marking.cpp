@@ -254,6 +254,10 @@ std::string askedUnit(QuestionKind kind, std::string_view questionText)
         return "units/hr";
     case QuestionKind::InsulinUnits:
         return "units";
+    case QuestionKind::WeightDose:
+        return "mg";
+    case QuestionKind::DoseVolume:
+        return line.find("millilitres") != std::string::npos ? "millilitres" : "ml";
     case QuestionKind::MetricConversion: {
         // "Convert 5 mgs to gs.": the unit after the last " to ", without its plural "s".
         const std::string_view ask = trimmed(askingLine(questionText));

@@ -373,6 +373,10 @@ std::string answerUnit(std::string_view questionText)
         return "units/hr";
     case QuestionKind::InsulinUnits:
         return "units";
+    case QuestionKind::WeightDose:
+        return "mg";
+    case QuestionKind::DoseVolume:
+        return holdsWord(questionText, "how many millilitres") ? "millilitres" : "ml";
     case QuestionKind::MetricConversion: {
         // "Convert 5 mgs to gs." asks for g; "Convert 5 milligrams to grams." for grams.
         std::string_view text = questionText.substr(0, lengthWithoutTrailingBlanks(questionText));

@@ -334,8 +334,9 @@ bool isOwnScratchName(std::string_view name)
     constexpr std::string_view Short = ".tutorbench-";
     const bool shortName = stem.size() == Short.size() + 16 && stem.substr(0, Short.size()) == Short
         && stem.find_first_not_of("0123456789abcdef", Short.size()) == std::string_view::npos;
+    // "mxweight.txt" is the drug database's file of doses per kg.
     return shortName || sameNameIgnoringCase(stem, "MX.INI") || sameNameIgnoringCase(stem, "index.rebuild")
-        || endsWithIgnoringCase(stem, ".dsq");
+        || sameNameIgnoringCase(stem, "mxweight.txt") || endsWithIgnoringCase(stem, ".dsq");
 }
 
 // Removes a leftover only while holding the byte its live owner would hold, so that a file

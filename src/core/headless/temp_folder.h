@@ -44,7 +44,7 @@ public:
     /// Copies the sample drug database (built by the sample_database target) into the folder.
     void copySampleDatabase(const std::filesystem::path& sampleDir) const
     {
-        for (const char* name : { "MXDBASE.FIL", "mxdbs1.idx", "mxdbs2.idx", "mxcat.idx" })
+        for (const char* name : { "MXDBASE.FIL", "mxdbs1.idx", "mxdbs2.idx", "mxcat.idx", "mxweight.txt" })
             std::filesystem::copy_file(
                 sampleDir / name, path_ / name, std::filesystem::copy_options::overwrite_existing);
     }

@@ -2,6 +2,7 @@
 
 #include "core/drugdb/drug_file.h"
 #include "core/drugdb/index_files.h"
+#include "core/drugdb/weight_doses.h"
 #include "core/foundation/file_error.h"
 #include "core/foundation/folder_lock.h"
 #include "core/foundation/record_file.h"
@@ -31,8 +32,9 @@ constexpr int SeedLockWaits = 40;
 constexpr std::chrono::milliseconds SeedLockPause { 50 };
 
 // The data file comes last, so that a seeding cut short is completed at the next start.
-constexpr std::array<const char*, 4> SampleFiles { TabletIndexFileName, FluidIndexFileName, CategoryFileName,
-    DrugDataFileName };
+// The doses per kg are optional: a sample without them seeds the rest.
+constexpr std::array<const char*, 5> SampleFiles { TabletIndexFileName, FluidIndexFileName, CategoryFileName,
+    WeightDoseFileName, DrugDataFileName };
 
 std::string quoted(const fs::path& path)
 {
@@ -189,6 +191,8 @@ bool seedFolder(const fs::path& folder, const fs::path& sample)
         if (fs::exists(findFile(folder, name), ec))
             continue;
         const fs::path from = sample / name;
+        if (name == std::string_view(WeightDoseFileName) && !fs::exists(from, ec))
+            continue;
         const std::uintmax_t size = fs::file_size(from, ec);
         if (ec || size > MaxSampleFileBytes)
             throw FileError(from.string(), "The sample drug database file " + quoted(from) + " cannot be read.");

@@ -12,6 +12,7 @@
 #include "core/questions/infusion_questions.h"
 #include "core/questions/metric_question.h"
 #include "core/questions/units_questions.h"
+#include "core/questions/weight_dose_questions.h"
 #include "core/startup/startup_loader.h"
 
 #include <algorithm>
@@ -99,6 +100,10 @@ std::string kindName(QuestionKind kind)
         return "Units per hour";
     case QuestionKind::InsulinUnits:
         return "Insulin units";
+    case QuestionKind::WeightDose:
+        return "Weight-based dose";
+    case QuestionKind::DoseVolume:
+        return "Dose volume";
     case QuestionKind::Unrecognised:
         break;
     }
@@ -400,6 +405,28 @@ std::optional<GeneratedQuestion> drugQuestion(
     return kept;
 }
 
+// A weight-based dose question from the folder's file of doses per kg, read only; empty with
+// the reason in `problem` when none can be made.
+std::optional<GeneratedQuestion> weightDoseQuestion(AppState& state, std::string& problem)
+{
+    const MatchedWeightDoses matched = matchWeightDoses(state.dataFolder);
+    problem = weightDosesUnavailable(matched);
+    if (!problem.empty())
+        return std::nullopt;
+    std::optional<GeneratedQuestion> kept;
+    for (int draw = 1; draw <= MaxRedraws; ++draw) {
+        DrugQuestionResult result = makeWeightDoseQuestion(state, matched.drugs);
+        if (!result.question) {
+            problem = result.problem;
+            return std::nullopt;
+        }
+        kept = std::move(*result.question);
+        if (!isRepeat(state.repeatHistory, kept->duplicateKeys))
+            break;
+    }
+    return kept;
+}
+
 } // namespace
 
 bool FreePractice::nextQuestion()
@@ -435,6 +462,9 @@ bool FreePractice::nextQuestion()
             break;
         case HeparinInsulinUnits:
             unrepeated(makeUnitsQuestion);
+            break;
+        case WeightBasedDoses:
+            made = weightDoseQuestion(state_, problem_);
             break;
         default:
             made = drugQuestion(state_, category == TabletDosages, drugCategories_, problem_);

@@ -101,7 +101,7 @@ struct Frame {
     std::string_view pattern;
 };
 
-constexpr std::array<Frame, 20> Frames { {
+constexpr std::array<Frame, 24> Frames { {
     { MetricConversions, "convert * *s to *s." },
     { TabletDosages, "a client is ordered * of *. * *s are available. how many *s will you give?" },
     { FluidDosages, "a client is ordered * of *. * in * of * is available. how many * will you administer?" },
@@ -143,6 +143,14 @@ constexpr std::array<Frame, 20> Frames { {
     { HeparinInsulinUnits,
         "insulin * is available. the dose to give is *. how many units will you draw up in an insulin syringe "
         "marked in units (*)?" },
+    { WeightBasedDoses, "a child weighing * kg is prescribed * mg/kg*. how many mg *?" },
+    { WeightBasedDoses, "a child weighing * kg is prescribed *. * mg in * is available. how many * will you give*" },
+    { WeightBasedDoses,
+        "a child weighing * kg is prescribed *. the safe dose is * mg/kg*. what is the largest safe single dose in "
+        "mg?" },
+    { WeightBasedDoses,
+        "a child weighing * kg is prescribed * mg per dose. the safe dose is * mg/kg*. by how many mg does the "
+        "prescribed dose exceed the largest safe single dose?" },
 } };
 
 constexpr std::array<std::string_view, CategoryBoxCount> CategoryNames { "Metric Conversions", "Tablet Dosages",

@@ -8,6 +8,7 @@
 #include "core/questions/infusion_questions.h"
 #include "core/questions/metric_question.h"
 #include "core/questions/units_questions.h"
+#include "core/questions/weight_dose_questions.h"
 
 #include <algorithm>
 #include <cmath>
@@ -198,6 +199,9 @@ bool QuestionDrafter::generateQuestion(int category)
     case FluidDosages:
         generationOk_ = generateDrugQuestion(category);
         break;
+    case WeightBasedDoses:
+        generationOk_ = generateWeightDoseQuestion();
+        break;
     default:
         break;
     }
@@ -261,6 +265,29 @@ bool QuestionDrafter::generateDrugQuestion(int category)
         if (!isRepeat(state_.repeatHistory, lastGenerated_.duplicateKeys))
             break;
     }
+    return true;
+}
+
+bool QuestionDrafter::generateWeightDoseQuestion()
+{
+    // The side file and the drug data file are read once per question; redraws use that copy.
+    const MatchedWeightDoses matched = matchWeightDoses(state_.dataFolder);
+    std::string problem = weightDosesUnavailable(matched);
+    if (!problem.empty()) {
+        prompts_.message("No weight-based dose question can be made. " + problem, "");
+        return false;
+    }
+    for (int attempt = 1; attempt <= MaxRedraws; ++attempt) {
+        DrugQuestionResult result = makeWeightDoseQuestion(state_, matched.drugs);
+        if (!result.question) {
+            prompts_.message(result.problem, "");
+            return false;
+        }
+        lastGenerated_ = std::move(*result.question);
+        if (!isRepeat(state_.repeatHistory, lastGenerated_.duplicateKeys))
+            break;
+    }
+    lastGenerated_.question = LineBreak + lastGenerated_.question;
     return true;
 }
 

@@ -57,6 +57,7 @@ public:
 private:
     void fillCandidates(const DrugIndex& index);
     bool generateDrugQuestion(int category);
+    bool generateWeightDoseQuestion();
     /// lastGenerated_ cut to the record's widths, into `out`.
     void storeGenerated(QuestionRecord& out) const;
 

@@ -2,6 +2,7 @@
 
 #include "core/drugdb/drug_file.h"
 #include "core/drugdb/index_files.h"
+#include "core/drugdb/weight_doses.h"
 #include "core/foundation/app_state.h"
 #include "core/foundation/cp1252.h"
 #include "core/foundation/exam_record.h"
@@ -25,7 +26,7 @@ struct OwnFile {
 };
 
 // The program's files of fixed name in a data folder.
-constexpr std::array<OwnFile, 9> OwnFiles { {
+constexpr std::array<OwnFile, 10> OwnFiles { {
     { NewTestFileName, "the working file of a new test" },
     { QuestionScratchFileName, "the scratch file of a question being deleted" },
     { DrugDataFileName, "the drug database" },
@@ -33,6 +34,7 @@ constexpr std::array<OwnFile, 9> OwnFiles { {
     { TabletIndexFileName, "the index of the tablet drugs" },
     { FluidIndexFileName, "the index of the fluid drugs" },
     { CategoryFileName, "the list of drug categories" },
+    { WeightDoseFileName, "the list of doses per kg" },
     { SettingsFileName, "the settings" },
     { FolderLockFileName, "the lock of the data folder" },
 } };

@@ -1,5 +1,7 @@
 #include "gui/drugdb/drug_database_window.h"
 
+#include "gui/drugdb/weight_dose_dialog.h"
+
 #include "gui/common/program_text.h"
 #include "gui/common/text_field.h"
 
@@ -176,6 +178,10 @@ void DrugDatabaseWindow::createWidgets()
     Delete_->setIcon(style()->standardIcon(QStyle::SP_TrashIcon));
     Delete_->setToolTip(QStringLiteral("Delete this record"));
     Delete_->setAccessibleName(QStringLiteral("Delete this record"));
+    Command9_ = new QPushButton(QStringLiteral("&Weight Dose..."), this);
+    Command9_->setObjectName(QStringLiteral("Command9"));
+    Command9_->setToolTip(QStringLiteral("The dose per kg of this drug for weight-based dose questions"));
+    Command9_->setAutoDefault(false);
     Quit_ = new QPushButton(QStringLiteral("&Quit"), this);
     Quit_->setObjectName(QStringLiteral("Quit"));
     Quit_->setAutoDefault(false);
@@ -241,6 +247,7 @@ void DrugDatabaseWindow::createWidgets()
     navigation->addSpacing(12);
     navigation->addWidget(Delete_);
     navigation->addSpacing(12);
+    navigation->addWidget(Command9_);
     navigation->addWidget(Quit_);
 
     auto* whole = new QVBoxLayout(this);
@@ -257,6 +264,7 @@ void DrugDatabaseWindow::connectWidgets()
     for (int n = 0; n < 2; ++n)
         connect(next_[n], &QToolButton::clicked, this, [this, n] { next_Click(n); });
     connect(Delete_, &QToolButton::clicked, this, &DrugDatabaseWindow::Delete_Click);
+    connect(Command9_, &QPushButton::clicked, this, &DrugDatabaseWindow::Command9_Click);
     connect(Quit_, &QPushButton::clicked, this, &DrugDatabaseWindow::Quit_Click);
     for (int i = 0; i < EditorScreen::Rows; ++i)
         connect(Type_[i], &QComboBox::currentIndexChanged, this, [this, i] { Type_Click(i); });
@@ -361,6 +369,22 @@ void DrugDatabaseWindow::Delete_Click()
 void DrugDatabaseWindow::Type_Click(int index)
 {
     act([&] { editor_.Type_Click(index); });
+}
+
+void DrugDatabaseWindow::Command9_Click()
+{
+    act([&] {
+        // Keyed by the generic name, so that the dose stays with the drug when records move.
+        if (editor_.weightDoseName().empty()) {
+            prompts_.message(
+                "Type the drug's generic name first: its dose per kg is kept under that name.", EditorTitle);
+            return;
+        }
+        WeightDoseDialog dialog(editor_.weightDoseName(), editor_.shownWeightDose(), this);
+        dialog.exec();
+        if (dialog.outcome() != WeightDoseDialog::Outcome::Cancelled)
+            editor_.storeShownWeightDose(dialog.dose());
+    });
 }
 
 void DrugDatabaseWindow::Quit_Click()

@@ -36,6 +36,8 @@ public:
     void Delete_Click();
     void Quit_Click();
     void Type_Click(int index);
+    /// "&Weight Dose...": edits the shown drug's dose per kg in WeightDoseDialog.
+    void Command9_Click();
 
 signals:
     void closed();
@@ -59,6 +61,7 @@ private:
     bool loaded_ = false;
     bool closedSent_ = false;
 
+    QPushButton* Command9_ = nullptr;
     QLabel* Label1_ = nullptr;
     QLineEdit* Text1_ = nullptr;
     QLabel* Label2_ = nullptr;

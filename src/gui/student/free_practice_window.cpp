@@ -1,6 +1,8 @@
 #include "gui/student/free_practice_window.h"
 
+#include "core/drugdb/weight_doses.h"
 #include "core/foundation/app_state.h"
+#include "core/foundation/exam_record.h"
 #include "core/student/sessions.h"
 #include "gui/common/program_text.h"
 #include "gui/student/question_panel.h"
@@ -83,6 +85,16 @@ void FreePracticeWindow::createWidgets(bool drugDatabase)
         CategoryCheck_[1]->setEnabled(false);
         CategoryCheck_[2]->setEnabled(false);
         DrugCategoryList_->setEnabled(false);
+    }
+    // Weight-based doses need the folder's file of doses per kg, read only here.
+    QCheckBox* weightDoses = CategoryCheck_[WeightBasedDoses - 1];
+    try {
+        const MatchedWeightDoses matched = matchWeightDoses(state_.dataFolder);
+        weightDoses->setEnabled(weightDosesUnavailable(matched).empty());
+        weightDoses->setToolTip(fromProgram(weightDoseBoxTip(matched)));
+    } catch (const std::exception& e) {
+        weightDoses->setEnabled(false);
+        weightDoses->setToolTip(QString::fromLocal8Bit(e.what()));
     }
     NewQuestion_
         = sessionButton(QStringLiteral("&New Question"), "NewQuestionButton", QStringLiteral("New question"), central);

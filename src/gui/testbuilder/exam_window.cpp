@@ -1,5 +1,6 @@
 #include "gui/testbuilder/exam_window.h"
 
+#include "core/drugdb/weight_doses.h"
 #include "core/foundation/app_state.h"
 #include "core/foundation/prompts.h"
 #include "core/testbuilder/exam_model.h"
@@ -93,6 +94,7 @@ public:
     void command(const std::function<void(ExamModel&)>& run);
     int fieldIndexOf(const QObject* widget) const;
     void syncCategoryBoxes();
+    void showWeightDoseBox();
     void updatefilelist();
 
     ExamWindow& owner_;
@@ -229,6 +231,7 @@ void ExamWindow::Impl::load()
 
     menus->showExportChecks(*model_);
     syncCategoryBoxes();
+    showWeightDoseBox();
     setTitleLabel(stripBlanks(model_->header().TestTitle));
     showFields(model_->field(0), model_->field(1), model_->field(2));
     applyStatus(model_->buttonstatus());
@@ -404,6 +407,21 @@ void ExamWindow::Impl::syncCategoryBoxes()
     for (int i = 0; i < CategoryBoxCount; ++i) {
         const QSignalBlocker block(form->Check1[i]);
         form->Check1[i]->setChecked(model_->drafter().categoryTicked(i));
+    }
+}
+
+// The weight-based doses box draws on the folder's file of doses per kg: without a usable one
+// it is disabled, and its tooltip says why.
+void ExamWindow::Impl::showWeightDoseBox()
+{
+    QCheckBox* box = form->Check1[WeightBasedDoses - 1];
+    try {
+        const MatchedWeightDoses matched = matchWeightDoses(state_.dataFolder);
+        box->setEnabled(weightDosesUnavailable(matched).empty());
+        box->setToolTip(fromProgram(weightDoseBoxTip(matched)));
+    } catch (const std::exception& e) {
+        box->setEnabled(false);
+        box->setToolTip(QString::fromLocal8Bit(e.what()));
     }
 }
 
