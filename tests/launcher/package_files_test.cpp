@@ -29,7 +29,7 @@ TEST(PackageFiles, DesktopEntryMatchesTheWindowsAndTheMetainfoTheProgram)
     EXPECT_EQ(match[1].str(), WindowClass);
 
     const std::string metainfo = fileBytes(packaging / (std::string(DesktopEntryId) + ".metainfo.xml"));
-    EXPECT_NE(metainfo.find("in six\n      categories"), std::string::npos);
+    EXPECT_NE(metainfo.find("in eight\n      categories"), std::string::npos);
     EXPECT_EQ(metainfo.find("plain text for printing"), std::string::npos);
 }
 
