@@ -13,6 +13,10 @@ T="$BUILD/tools"
     --title "Infusion Rates and Times: Practice" \
     --description "Forty questions on infusion pump rates in ml/hr and infusion times in minutes." \
     --instructions "Give pump rates in whole ml/hr and infusion times in whole minutes."
+"$T/sample_exam_maker" --data "$BUILD/sample" --out docs/sample-weight-units.dsq --count 40 --seed 1 --categories 7,8 \
+    --title "Weight-Based Doses and Units: Practice" \
+    --description "Forty questions on children's doses from their weight and on heparin and insulin in units." \
+    --instructions "Doses of 10 mg or more in whole mg, below 10 mg to 1 decimal place; volumes of 1 ml or more to 1 decimal place, below 1 ml to 2; pump rates to 1 decimal place; insulin in whole units."
 "$T/sample_exam_maker" --data "$BUILD/sample" --out docs/sample-week.dsq --count 10 --seed 5 --categories 1,2,3,4,5,6 \
     --title "Week 5: Dosage Calculations" \
     --description "Ten questions, one set of parallel forms for the class." \
