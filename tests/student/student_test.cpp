@@ -289,12 +289,15 @@ TEST(ResultsFiles, SafeNamesDamagedFilesAndAFolderThatCannotBeWritten)
     TempFolder folder;
     std::string reason;
     EXPECT_TRUE(canWriteResults(folder.path(), reason));
-    std::ofstream(folder / "results" / "bad.csv") << "field,value\r\nscore,many\r\n";
-    try {
-        readResults(folder / "results" / "bad.csv");
-        ADD_FAILURE() << "a damaged results file was read";
-    } catch (const FileError& error) {
-        EXPECT_NE(std::string(error.what()).find("bad.csv"), std::string::npos);
+    // A time beyond the clock's range (year 7761) is as damaged as a score that is no number.
+    for (const char* body : { "score,many\r\n", "start,7761-12-07 09:30:00\r\n", "end,2026-13-07 09:30:00\r\n" }) {
+        std::ofstream(folder / "results" / "bad.csv") << "field,value\r\n" << body;
+        try {
+            readResults(folder / "results" / "bad.csv");
+            ADD_FAILURE() << "a damaged results file was read: " << body;
+        } catch (const FileError& error) {
+            EXPECT_NE(std::string(error.what()).find("bad.csv"), std::string::npos);
+        }
     }
     if (geteuid() != 0) {
         fs::permissions(folder / "results", fs::perms::owner_write, fs::perm_options::remove);

@@ -6,6 +6,7 @@
 #include "core/foundation/file_error.h"
 #include "core/foundation/number_format.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -34,8 +35,15 @@ bool startsWithIgnoringCase(std::string_view text, std::string_view start)
 // A plain decimal number ("15", "0.15", "12.5"), the whole of `text`.
 std::optional<double> plainNumber(std::string_view text)
 {
+    // Digits with at most one decimal point and three decimal places (0.015 mg/kg), as a chart
+    // writes a dose: the line the editor writes back then reads as the same dose.
     text = trimmed(text);
-    if (text.empty() || !((text.front() >= '0' && text.front() <= '9') || text.front() == '.'))
+    const std::size_t point = text.find('.');
+    const bool digits
+        = std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
+    if (!digits || text.empty() || text == "."
+        || (point != std::string_view::npos
+            && (text.find('.', point + 1) != std::string_view::npos || text.size() - point - 1 > 3)))
         return std::nullopt;
     double value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -70,7 +78,8 @@ bool parseRange(std::string_view text, WeightDose& dose, std::string& why)
     const std::optional<double> low = plainNumber(text.substr(0, dash));
     const std::optional<double> high = dash == std::string_view::npos ? low : plainNumber(text.substr(dash + 1));
     if (!low || !high) {
-        why = "the dose \"" + std::string(text) + "\" is not a number or a range such as 10-15";
+        why = "the dose \"" + std::string(text)
+            + "\" is not a number (at most 3 decimal places) or a range such as 10-15";
         return false;
     }
     if (!(*low > 0) || *low > *high || *high > MaxDosePerKg) {

@@ -53,6 +53,11 @@ bool readTime(const std::string& text, Clock::time_point& out)
             &local.tm_hour, &local.tm_min, &local.tm_sec)
         != 6)
         return false;
+    // Dosarion writes today's date; a year far off would overflow the clock's nanoseconds.
+    if (local.tm_year < 1970 || local.tm_year > 2200 || local.tm_mon < 1 || local.tm_mon > 12 || local.tm_mday < 1
+        || local.tm_mday > 31 || local.tm_hour < 0 || local.tm_hour > 23 || local.tm_min < 0 || local.tm_min > 59
+        || local.tm_sec < 0 || local.tm_sec > 60)
+        return false;
     local.tm_year -= 1900;
     local.tm_mon -= 1;
     local.tm_isdst = -1;
