@@ -46,7 +46,8 @@ WeightDoseDrug makeDrug(const std::string& name, double lowPerKg, double highPer
 }
 
 const std::vector<WeightDoseDrug> Drugs { makeDrug("paracetamol", 10, 15, 0, 1000, { { 120, 5 }, { 250, 5 } }),
-    makeDrug("ibuprofen", 20, 30, 3, 400, { { 100, 5 } }), makeDrug("ondansetron", 0.1, 0.15, 0, 4, { { 4, 5 } }) };
+    makeDrug("ibuprofen", 20, 30, 3, 400, { { 100, 5 } }),
+    makeDrug("ondansetron", 0.1, 0.15, 0, 4, { { 4, 5 }, { 2, 1 } }) };
 
 struct Scripted {
     const char* name;
@@ -105,7 +106,13 @@ INSTANTIATE_TEST_SUITE_P(Forms, ScriptedWeightDose,
             "The volume is 276 (mg) / 120 (mg) X 5 (ml) = 11.5 (ml)\r\n\r\nRule: a volume of 1 ml or more is "
             "rounded to 1 decimal place. 11.5 ml needs no rounding.",
             11.5 },
-        Scripted { "VolumeBelowOneMl", { form(WeightDoseForm::LiquidVolume), drug(3, 3), kg(6.3), low, liquid(1, 1) },
+        Scripted { "VolumeFromOneMillilitre",
+            { form(WeightDoseForm::LiquidVolume), drug(3, 3), kg(6.3), low, liquid(2, 2) }, true,
+            Child
+                + "6.3 kg is prescribed ondansetron 0.1 mg/kg per dose. Ondansetron 2 mg in 1 millilitre is "
+                  "available. How many millilitres will you give?",
+            "Rule: a volume below 1 ml is rounded to 2 decimal places. 0.3 ml needs no rounding.", 0.3 },
+        Scripted { "VolumeBelowOneMl", { form(WeightDoseForm::LiquidVolume), drug(3, 3), kg(6.3), low, liquid(1, 2) },
             true,
             Child
                 + "6.3 kg is prescribed ondansetron 0.1 mg/kg per dose. Ondansetron 4 mg in 5 millilitres is "

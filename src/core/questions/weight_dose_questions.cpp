@@ -245,7 +245,8 @@ std::optional<GeneratedQuestion> drawQuestion(
         if (volume < LeastVolume || volume > MostVolume)
             return std::nullopt;
         q.question += " " + capitalised(name) + " " + milliText(liquid.strength) + " mg in " + milliText(liquid.volume)
-            + " " + ml + " is available. How many " + ml + " will you give" + (line.perDay() ? " for one dose?" : "?");
+            + " " + (millilitres && liquid.volume == Milli ? std::string("millilitre") : ml)
+            + " is available. How many " + ml + " will you give" + (line.perDay() ? " for one dose?" : "?");
         const std::string exact = quotientText(numerator, Milli * denominator);
         working += Br + Br + "The volume is " + milliText(p.dose.value) + " (mg) / " + milliText(liquid.strength)
             + " (mg) X " + milliText(liquid.volume) + " (ml) = " + exact + " (ml)" + Br + Br
@@ -265,8 +266,9 @@ std::optional<GeneratedQuestion> drawQuestion(
     const Prescription largest = prescribe(line, weight, u.high, u.maximum);
     if (largest.dose.value < Milli / 10)
         return std::nullopt;
-    const std::string working = "The largest safe dose uses the high end of the range." + Br + largest.working + Br + Br
-        + largest.dose.sentence;
+    const std::string working = std::string(u.high == u.low ? "The largest safe dose is the one dose per kg given."
+                                                            : "The largest safe dose uses the high end of the range.")
+        + Br + largest.working + Br + Br + largest.dose.sentence;
     if (form == WeightDoseForm::LargestSafeDose) {
         q.question = child + ". " + safeRangeText(u) + " What is the largest safe single dose in mg?";
         q.answer = static_cast<double>(largest.dose.value) / Milli;
