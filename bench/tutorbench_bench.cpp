@@ -16,6 +16,7 @@
 #include "core/questions/weight_dose_questions.h"
 #include "core/startup/startup_loader.h"
 #include "core/testbuilder/exam_model.h"
+#include "core/testbuilder/question_drafter.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -356,9 +357,9 @@ void BM_WeightDoseQuestion(benchmark::State& st)
 }
 BENCHMARK(BM_WeightDoseQuestion)->UseRealTime();
 
-// The same against the largest data file (32767 records): the drugs are found by name, so
-// every record is looked at.
-void BM_WeightDoseQuestionLargestDatabase(benchmark::State& st)
+// The largest data file (32767 records) with the sample's doses per kg: the drugs are found by
+// name, so every record is looked at.
+tb::AppState& largestWeightDoseDatabase()
 {
     static tb::headless::TempFolder folder;
     static tb::AppState state(std::make_unique<tb::ProductionRandom>(), folder.path());
@@ -371,10 +372,30 @@ void BM_WeightDoseQuestionLargestDatabase(benchmark::State& st)
         // Padding blank records first, so that the named drugs sit at the end of the file.
         folder.write(tb::DrugDataFileName, std::string(tb::MaxDrugRecords * 240ULL - large.size(), ' ') + large);
     }
+    return state;
+}
+
+// One question made on its own: the side file matched with every drug record.
+void BM_WeightDoseQuestionLargestDatabase(benchmark::State& st)
+{
+    tb::AppState& state = largestWeightDoseDatabase();
     for (auto _ : st)
         benchmark::DoNotOptimize(tb::makeWeightDoseQuestion(state));
 }
 BENCHMARK(BM_WeightDoseQuestionLargestDatabase)->UseRealTime();
+
+// One question of Create Question: the drafter keeps its match while the files stay as they were.
+void BM_DraftWeightDoseLargestDatabase(benchmark::State& st)
+{
+    tb::AppState& state = largestWeightDoseDatabase();
+    QuietView view;
+    tb::headless::ScriptedPrompts prompts;
+    tb::QuestionDrafter drafter(state, prompts, view);
+    tb::QuestionRecord record;
+    for (auto _ : st)
+        benchmark::DoNotOptimize(drafter.draftQuestion(tb::WeightBasedDoses, record));
+}
+BENCHMARK(BM_DraftWeightDoseLargestDatabase)->UseRealTime();
 
 } // namespace
 
@@ -399,6 +420,8 @@ int main(int argc, char** argv)
             Row { "one heparin or insulin question in units", "BM_UnitsQuestion", "", 0 },
             Row { "one weight-based dose question", "BM_WeightDoseQuestion", "", 0 },
             Row { "one weight-based dose question, 32767 drug records", "BM_WeightDoseQuestionLargestDatabase", "", 0 },
+            Row { "Create Question: one weight-based dose question, 32767 drug records",
+                "BM_DraftWeightDoseLargestDatabase", "", 0 },
             Row { "delete of drug record 1 of 32767, vs a synced copy", "BM_DeleteFirstOf32767",
                 "BM_Baseline_CopyDataFile", 3 },
             // The rebuild runs when the drug editor closes: a command, so it is held to the frame. Its six

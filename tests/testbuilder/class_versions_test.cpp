@@ -280,6 +280,19 @@ TEST_F(ClassVersionsTest, EveryGeneratedQuestionIsKnownByItsCategory)
         }
 }
 
+// The drafter keeps the doses per kg it matched only while the side file stays as it was.
+TEST_F(ClassVersionsTest, WeightDoseQuestionsFollowAChangedSideFile)
+{
+    QuestionRecord record;
+    for (const char* drug : { "paracetamol", "ibuprofen" }) {
+        folder.write("mxweight.txt", std::string(drug) + "; 10 mg/kg; per dose; BNF for Children 2024-25\r\n");
+        for (int draw = 1; draw <= 5; ++draw) {
+            ASSERT_TRUE(model->drafter().draftQuestion(WeightBasedDoses, record));
+            EXPECT_NE(record.questionText.find(std::string(" ") + drug), std::string::npos) << record.questionText;
+        }
+    }
+}
+
 // Heparin and insulin questions keep their category in every parallel form.
 TEST_F(ClassVersionsTest, UnitsQuestionsKeepTheirCategoryInParallelForms)
 {

@@ -262,6 +262,20 @@ void storeWeightDose(
     writeFileAtomically(path, replaced, hook);
 }
 
+std::string weightDoseFilesStamp(const fs::path& folder)
+{
+    std::string stamp;
+    for (const char* name : { WeightDoseFileName, DrugDataFileName }) {
+        const fs::path path = findFile(folder, name);
+        std::error_code ec;
+        const auto size = fs::file_size(path, ec);
+        const auto time = ec ? fs::file_time_type {} : fs::last_write_time(path, ec);
+        stamp += ec ? std::string("-;")
+                    : std::to_string(size) + "@" + std::to_string(time.time_since_epoch().count()) + ";";
+    }
+    return stamp;
+}
+
 MatchedWeightDoses matchWeightDoses(const fs::path& folder)
 {
     const WeightDoseTable table = readWeightDoses(folder);

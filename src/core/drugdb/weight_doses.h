@@ -90,6 +90,10 @@ struct MatchedWeightDoses {
 };
 MatchedWeightDoses matchWeightDoses(const std::filesystem::path& folder);
 
+/// The size and time of the two files a match reads (the side file and the drug data file), or
+/// their absence: while two stamps are equal, a match made at the first still holds.
+std::string weightDoseFilesStamp(const std::filesystem::path& folder);
+
 /// The highest single dose of a drug record in mg, when its unit is a known mass unit and the
 /// dose is above 0.
 std::optional<double> highestDoseInMg(const DrugRecord& drug);

@@ -268,10 +268,21 @@ bool QuestionDrafter::generateDrugQuestion(int category)
     return true;
 }
 
+const MatchedWeightDoses& QuestionDrafter::weightDoses()
+{
+    // Matching reads the whole drug data file (5 ms at 32767 records): Create Question and class
+    // versions match once and reuse it for as long as neither file changes.
+    std::string stamp = weightDoseFilesStamp(state_.dataFolder);
+    if (stamp != weightDosesStamp_ || stamp.empty()) {
+        weightDoses_ = matchWeightDoses(state_.dataFolder);
+        weightDosesStamp_ = std::move(stamp);
+    }
+    return weightDoses_;
+}
+
 bool QuestionDrafter::generateWeightDoseQuestion()
 {
-    // The side file and the drug data file are read once per question; redraws use that copy.
-    const MatchedWeightDoses matched = matchWeightDoses(state_.dataFolder);
+    const MatchedWeightDoses& matched = weightDoses();
     std::string problem = weightDosesUnavailable(matched);
     if (!problem.empty()) {
         prompts_.message("No weight-based dose question can be made. " + problem, "");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/drugdb/weight_doses.h"
 #include "core/foundation/app_state.h"
 #include "core/foundation/exam_record.h"
 #include "core/foundation/generated_question.h"
@@ -58,6 +59,7 @@ private:
     void fillCandidates(const DrugIndex& index);
     bool generateDrugQuestion(int category);
     bool generateWeightDoseQuestion();
+    const MatchedWeightDoses& weightDoses();
     /// lastGenerated_ cut to the record's widths, into `out`.
     void storeGenerated(QuestionRecord& out) const;
 
@@ -68,6 +70,9 @@ private:
     std::vector<bool> selectedCategories_;
     GeneratedQuestion lastGenerated_;
     bool generationOk_ = true;
+    // The doses per kg matched with the drug records, kept while neither file changes.
+    MatchedWeightDoses weightDoses_;
+    std::string weightDosesStamp_;
 };
 
 } // namespace tb
