@@ -113,6 +113,9 @@ TEST_F(ClassResultsTest, MarksAndAnalysisCsvBytes)
     odd[0].student = "O'Neil, \"Jo\" \xE9";
     EXPECT_NE(marksCsv(odd).find("\r\n\"O'Neil, \"\"Jo\"\" \xC3\xA9\",\"o'neil, \"\"jo\"\" \xC3\xA9\",0,0,0 of 0,"),
         std::string::npos);
+    odd[0].student = "=HYPERLINK(\"x\")";
+    EXPECT_NE(marksCsv(odd).find("\r\n\"'=HYPERLINK(\"\"x\"\")\",\"'=hyperlink(\"\"x\"\")\",0,"), std::string::npos)
+        << marksCsv(odd);
     const std::string analysis = analysisCsv(results.questions(ResultsWays::Practice));
     EXPECT_EQ(analysis,
         "\xEF\xBB\xBF"

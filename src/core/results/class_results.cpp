@@ -106,7 +106,11 @@ std::pair<std::string, bool> shortForm(std::string_view text)
 
 std::string csvField(std::string_view cp1252)
 {
-    const std::string text = fromCp1252(cp1252);
+    // A typed name such as "=HYPERLINK(...)" would be run as a formula by the spreadsheet that
+    // opens the file: a leading apostrophe keeps it text (no Moodle username starts so).
+    std::string text = fromCp1252(cp1252);
+    if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos)
+        text.insert(0, 1, '\'');
     if (text.find_first_of(",\"\r\n") == std::string::npos)
         return text;
     std::string quoted = "\"";
