@@ -208,6 +208,8 @@ private slots:
         answer(window, QStringLiteral("30"));
         QCOMPARE(child<QLabel>(window, "TriesLabel")->text(), QStringLiteral("2 tries left."));
         QVERIFY(child<QLabel>(window, "FeedbackText")->text().contains(QStringLiteral("10 times too large")));
+        // While tries are left the correct answer is not given away.
+        QVERIFY(!child<QLabel>(window, "FeedbackText")->text().contains(QStringLiteral("correct answer")));
         answer(window, QStringLiteral("30 ml"));
         answer(window, QStringLiteral("0.3"));
         QVERIFY(child<QLabel>(window, "FeedbackText")->text().startsWith(QStringLiteral("Wrong.")));

@@ -198,7 +198,8 @@ void FreePracticeWindow::answerGiven(const QString& typed)
         return;
     FreePractice& practice = *practices_.back();
     const MarkedAnswer marked = practice.answer(toProgram(typed));
-    Panel_->showFeedback(practice.current().question, marked);
+    Panel_->showFeedback(
+        practice.current().question, marked, practice.current().done || practice.current().solutionShown);
     showState();
     if (practice.current().done)
         NewQuestion_->setFocus();

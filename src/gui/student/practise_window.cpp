@@ -93,7 +93,7 @@ void PractiseWindow::showCurrent()
         state.question, QStringLiteral("Question %1 of %2").arg(session_.position()).arg(session_.count()));
     if (!state.answers.empty()) {
         Panel_->setAnswer(fromProgram(state.answers.back().typed));
-        Panel_->showFeedback(state.question, state.answers.back());
+        Panel_->showFeedback(state.question, state.answers.back(), state.done || state.solutionShown);
     }
     showState();
     Panel_->focusAnswer();
@@ -118,7 +118,8 @@ void PractiseWindow::showState()
 void PractiseWindow::answerGiven(const QString& typed)
 {
     const MarkedAnswer marked = session_.answer(toProgram(typed));
-    Panel_->showFeedback(session_.current().question, marked);
+    Panel_->showFeedback(
+        session_.current().question, marked, session_.current().done || session_.current().solutionShown);
     showState();
     if (session_.current().done && session_.position() < session_.count())
         Next_->setFocus();

@@ -134,9 +134,9 @@ void QuestionPanel::showQuestion(const StudentQuestion& question, const QString&
     setAnswering(true);
 }
 
-void QuestionPanel::showFeedback(const StudentQuestion& question, const MarkedAnswer& marked)
+void QuestionPanel::showFeedback(const StudentQuestion& question, const MarkedAnswer& marked, bool final)
 {
-    FeedbackText_->setText(joinedLines(feedbackLines(question, marked)));
+    FeedbackText_->setText(joinedLines(feedbackLines(question, marked, final)));
 }
 
 void QuestionPanel::showSolution(const StudentQuestion& question)

@@ -26,8 +26,9 @@ public:
 
     /// Shows a question afresh: empty answer, no feedback, no solution.
     void showQuestion(const StudentQuestion& question, const QString& heading);
-    /// Shows what marking an answer gave: the feedback lines, or the reason it was refused.
-    void showFeedback(const StudentQuestion& question, const MarkedAnswer& marked);
+    /// Shows what marking an answer gave: the feedback lines, or the reason it was refused. The
+    /// correct answer is shown once the question is over (`final`), never while tries are left.
+    void showFeedback(const StudentQuestion& question, const MarkedAnswer& marked, bool final);
     /// Shows the worked solution below the feedback.
     void showSolution(const StudentQuestion& question);
     /// Whether the student can still answer.
