@@ -1,6 +1,7 @@
 #include "core/export/print_layout.h"
 
 #include "core/export/answer_rule.h"
+#include "core/export/marking.h"
 #include "core/foundation/number_format.h"
 #include "core/foundation/unit_tables.h"
 
@@ -28,23 +29,6 @@ bool isDigit(char c)
 bool isLetter(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '\xB5';
-}
-
-char lowered(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool holdsWord(std::string_view text, std::string_view word)
-{
-    for (std::size_t at = 0; at + word.size() <= text.size(); ++at) {
-        std::size_t k = 0;
-        while (k < word.size() && lowered(text[at + k]) == word[k])
-            ++k;
-        if (k == word.size())
-            return true;
-    }
-    return false;
 }
 
 std::size_t leadingBlanks(std::string_view line)
@@ -356,27 +340,10 @@ std::string pageFootText(std::string_view label, int page, int pages)
 
 std::string answerUnit(std::string_view questionText)
 {
-    switch (questionKind(questionText)) {
+    const QuestionKind kind = questionKind(questionText);
+    switch (kind) {
     case QuestionKind::DropRate:
-        return "drops/minute";
-    case QuestionKind::TabletCount:
-        return holdsWord(questionText, "how many capsules") ? "capsules" : "tablets";
-    case QuestionKind::LiquidVolume:
-        return holdsWord(questionText, "how many millilitres") ? "millilitres" : "ml";
-    case QuestionKind::PumpRate:
-        return "ml/hr";
-    case QuestionKind::InfusionTime:
-        return "minutes";
-    case QuestionKind::UnitsPumpRate:
-        return "ml/hr";
-    case QuestionKind::UnitsPerHour:
-        return "units/hr";
-    case QuestionKind::InsulinUnits:
-        return "units";
-    case QuestionKind::WeightDose:
-        return "mg";
-    case QuestionKind::DoseVolume:
-        return holdsWord(questionText, "how many millilitres") ? "millilitres" : "ml";
+        return "drops/minute"; // on paper in full; a typed answer may say "drops/min"
     case QuestionKind::MetricConversion: {
         // "Convert 5 mgs to gs." asks for g; "Convert 5 milligrams to grams." for grams.
         std::string_view text = questionText.substr(0, lengthWithoutTrailingBlanks(questionText));
@@ -394,10 +361,9 @@ std::string answerUnit(std::string_view questionText)
             return {};
         return unit;
     }
-    case QuestionKind::Unrecognised:
-        break;
+    default:
+        return askedUnit(kind, questionText);
     }
-    return {};
 }
 
 PrintDocument buildPrintDocument(const TestHeader& header, const std::vector<QuestionRecord>& questions, int numbering,

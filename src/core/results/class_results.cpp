@@ -104,26 +104,20 @@ std::pair<std::string, bool> shortForm(std::string_view text)
     return { plain, false };
 }
 
-std::string csvField(std::string_view cp1252)
+std::string spreadsheetField(std::string_view cp1252)
 {
     // A typed name such as "=HYPERLINK(...)" would be run as a formula by the spreadsheet that
     // opens the file: a leading apostrophe keeps it text (no Moodle username starts so).
-    std::string text = fromCp1252(cp1252);
-    if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos)
-        text.insert(0, 1, '\'');
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (const char c : text)
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
+    if (!cp1252.empty() && std::string_view("=+-@\t\r").find(cp1252.front()) != std::string_view::npos)
+        return csvField("'" + std::string(cp1252));
+    return csvField(cp1252);
 }
 
 std::string csvLine(const std::vector<std::string>& fields)
 {
     std::string line;
     for (std::size_t i = 0; i < fields.size(); ++i)
-        line += (i ? "," : "") + csvField(fields[i]);
+        line += (i ? "," : "") + spreadsheetField(fields[i]);
     return line + "\r\n";
 }
 

@@ -25,17 +25,6 @@ constexpr int MaxNameBumps = 1000;
 
 const char* const QuestionHeader = "number,kind,correct answer,answer given,result,tries,diagnosis";
 
-std::string csvField(const std::string& cp1252)
-{
-    const std::string text = fromCp1252(cp1252);
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (const char c : text)
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
-}
-
 std::string timeText(Clock::time_point when, const char* format)
 {
     const std::time_t seconds = Clock::to_time_t(when);
@@ -120,6 +109,17 @@ bool readInt(const std::string& text, int& out)
 }
 
 } // namespace
+
+std::string csvField(std::string_view cp1252)
+{
+    const std::string text = fromCp1252(cp1252);
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (const char c : text)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
 
 int ResultsRecord::percent() const
 {

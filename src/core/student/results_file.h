@@ -46,6 +46,10 @@ struct ResultsRecord {
     bool passed() const { return total > 0 && percent() >= passPercent; }
 };
 
+/// One CSV field in UTF-8 from Windows-1252 text, quoted (RFC 4180) when it holds a comma, a
+/// quote or a line break.
+std::string csvField(std::string_view cp1252);
+
 /// The results file's text: UTF-8 CSV, RFC 4180 quoting, "\r\n" line ends. A header block
 /// of "field,value" rows (student, way, test title, file, version code, start, end, duration
 /// seconds, score, total, percent, pass mark, result "pass"/"fail"), a blank line, then one row
