@@ -1,10 +1,10 @@
 #include "gui/student/free_practice_window.h"
 
-#include "core/drugdb/weight_doses.h"
 #include "core/foundation/app_state.h"
 #include "core/foundation/exam_record.h"
 #include "core/student/sessions.h"
 #include "gui/common/program_text.h"
+#include "gui/common/weight_dose_box.h"
 #include "gui/student/question_panel.h"
 #include "gui/student/session_end.h"
 #include "gui/student/window_parts.h"
@@ -87,15 +87,7 @@ void FreePracticeWindow::createWidgets(bool drugDatabase)
         DrugCategoryList_->setEnabled(false);
     }
     // Weight-based doses need the folder's file of doses per kg, read only here.
-    QCheckBox* weightDoses = CategoryCheck_[WeightBasedDoses - 1];
-    try {
-        const MatchedWeightDoses matched = matchWeightDoses(state_.dataFolder);
-        weightDoses->setEnabled(weightDosesUnavailable(matched).empty());
-        weightDoses->setToolTip(fromProgram(weightDoseBoxTip(matched)));
-    } catch (const std::exception& e) {
-        weightDoses->setEnabled(false);
-        weightDoses->setToolTip(QString::fromLocal8Bit(e.what()));
-    }
+    showWeightDoseBox(*CategoryCheck_[WeightBasedDoses - 1], state_.dataFolder);
     NewQuestion_
         = sessionButton(QStringLiteral("&New Question"), "NewQuestionButton", QStringLiteral("New question"), central);
 

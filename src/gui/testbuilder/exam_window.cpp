@@ -1,6 +1,5 @@
 #include "gui/testbuilder/exam_window.h"
 
-#include "core/drugdb/weight_doses.h"
 #include "core/foundation/app_state.h"
 #include "core/foundation/prompts.h"
 #include "core/testbuilder/exam_model.h"
@@ -10,6 +9,7 @@
 #include "gui/common/program_text.h"
 #include "gui/common/qt_print.h"
 #include "gui/common/text_field.h"
+#include "gui/common/weight_dose_box.h"
 #include "gui/results/results_window.h"
 #include "gui/settings/settings_window.h"
 #include "gui/testbuilder/class_versions_dialog.h"
@@ -94,7 +94,6 @@ public:
     void command(const std::function<void(ExamModel&)>& run);
     int fieldIndexOf(const QObject* widget) const;
     void syncCategoryBoxes();
-    void showWeightDoseBox();
     void updatefilelist();
 
     ExamWindow& owner_;
@@ -231,7 +230,8 @@ void ExamWindow::Impl::load()
 
     menus->showExportChecks(*model_);
     syncCategoryBoxes();
-    showWeightDoseBox();
+    // The weight-based doses box draws on the folder's file of doses per kg.
+    showWeightDoseBox(*form->Check1[WeightBasedDoses - 1], state_.dataFolder);
     setTitleLabel(stripBlanks(model_->header().TestTitle));
     showFields(model_->field(0), model_->field(1), model_->field(2));
     applyStatus(model_->buttonstatus());
@@ -407,21 +407,6 @@ void ExamWindow::Impl::syncCategoryBoxes()
     for (int i = 0; i < CategoryBoxCount; ++i) {
         const QSignalBlocker block(form->Check1[i]);
         form->Check1[i]->setChecked(model_->drafter().categoryTicked(i));
-    }
-}
-
-// The weight-based doses box draws on the folder's file of doses per kg: without a usable one
-// it is disabled, and its tooltip says why.
-void ExamWindow::Impl::showWeightDoseBox()
-{
-    QCheckBox* box = form->Check1[WeightBasedDoses - 1];
-    try {
-        const MatchedWeightDoses matched = matchWeightDoses(state_.dataFolder);
-        box->setEnabled(weightDosesUnavailable(matched).empty());
-        box->setToolTip(fromProgram(weightDoseBoxTip(matched)));
-    } catch (const std::exception& e) {
-        box->setEnabled(false);
-        box->setToolTip(QString::fromLocal8Bit(e.what()));
     }
 }
 
