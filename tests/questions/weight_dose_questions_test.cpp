@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <random>
@@ -111,19 +112,25 @@ INSTANTIATE_TEST_SUITE_P(Forms, ScriptedWeightDose,
             Child
                 + "6.3 kg is prescribed ondansetron 0.1 mg/kg per dose. Ondansetron 2 mg in 1 millilitre is "
                   "available. How many millilitres will you give?",
-            "Rule: a volume below 1 ml is rounded to 2 decimal places. 0.3 ml needs no rounding.", 0.3 },
+            "Rule: a volume below 1 ml is rounded to 2 decimal places. 0.315 ml is rounded to 0.32 ml.", 0.32 },
         Scripted { "VolumeBelowOneMl", { form(WeightDoseForm::LiquidVolume), drug(3, 3), kg(6.3), low, liquid(1, 2) },
             true,
             Child
                 + "6.3 kg is prescribed ondansetron 0.1 mg/kg per dose. Ondansetron 4 mg in 5 millilitres is "
                   "available. How many millilitres will you give?",
-            "Rule: a volume below 1 ml is rounded to 2 decimal places. 0.75 ml needs no rounding.", 0.75 },
+            "One dose is 6.3 (kg) X 0.1 (mg/kg) = 0.63 (mg)\r\n\r\nThe dose is not rounded: only the volume to give is "
+            "rounded.\r\n\r\nThe volume is 0.63 (mg) / 4 (mg) X 5 (ml) = 0.7875 (ml)\r\n\r\nRule: a volume below 1 ml "
+            "is "
+            "rounded to 2 decimal places. 0.7875 ml is rounded to 0.79 ml.",
+            0.79 },
         Scripted { "VolumeOfDailyDose", { form(WeightDoseForm::LiquidVolume), drug(2, 3), kg(9.9), low, liquid(1, 1) },
             false,
             Child
                 + "9.9 kg is prescribed ibuprofen 20 mg/kg/day in 3 divided doses. Ibuprofen 100 mg in 5 ml is "
                   "available. How many ml will you give for one dose?",
-            "66 mg needs no rounding.\r\n\r\nThe volume is 66 (mg) / 100 (mg) X 5 (ml) = 3.3 (ml)\r\n\r\nRule: a "
+            "= 66 (mg)\r\n\r\nThe dose is not rounded: only the volume to give is rounded.\r\n\r\nThe volume is 66 "
+            "(mg) / "
+            "100 (mg) X 5 (ml) = 3.3 (ml)\r\n\r\nRule: a "
             "volume of 1 ml or more is rounded to 1 decimal place. 3.3 ml needs no rounding.",
             3.3 },
         Scripted { "LargestSafeDose", { form(WeightDoseForm::LargestSafeDose), drug(1, 3), kg(18.4), low }, false,
@@ -213,7 +220,8 @@ TEST(WeightDoseQuestion, SeededSweepReSolvesEachAnswerFromTheQuestion)
         if (flag <= -2) {
             ++seen[3];
             EXPECT_EQ(questionKind(q), QuestionKind::DoseVolume);
-            const double ml = dose / -(flag + 2);
+            // The volume of the dose as calculated (capped, never rounded first).
+            const double ml = std::min(unrounded, maximum) / -(flag + 2);
             const double rounded = ml < 1 ? std::round(ml * 100 + 1e-9) / 100 : std::round(ml * 10 + 1e-9) / 10;
             EXPECT_NEAR(answer, rounded, 1e-9);
             EXPECT_TRUE(answer >= 0.1 && answer <= 30);

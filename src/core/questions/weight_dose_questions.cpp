@@ -125,6 +125,7 @@ std::string quotientText(long long numerator, long long denominator)
 /// One dose worked out: the exact value, then rounded by the rule or capped at the maximum.
 struct Dose {
     long long value = 0; // thousandths of a mg
+    bool capped = false; // value is the adult single-dose maximum
     std::string sentence; // the rule applied, or the cap
 };
 
@@ -135,6 +136,7 @@ Dose workDose(long long numerator, long long denominator, long long maximum)
     // numerator / denominator mg above maximum / 1000 mg
     if (numerator * Milli > maximum * denominator) {
         dose.value = maximum;
+        dose.capped = true;
         dose.sentence = "The calculated dose of " + exact + " mg is more than the adult single-dose maximum of "
             + milliText(maximum) + " mg, so the dose is capped at " + milliText(maximum) + " mg.";
         return dose;
@@ -153,6 +155,8 @@ Dose workDose(long long numerator, long long denominator, long long maximum)
 struct Prescription {
     std::string perKgText; // "15 mg/kg per dose" or "30 mg/kg/day in 3 divided doses"
     std::string working; // the calculation lines
+    long long numerator = 0; // the dose as calculated: numerator / denominator mg
+    long long denominator = 1;
     Dose dose;
 };
 
@@ -176,6 +180,8 @@ Prescription prescribe(const WeightDose& line, int weight, long long perKg, long
         p.working
             = "One dose is " + kg + " (kg) X " + amount + " (mg/kg) = " + quotientText(numerator, perDose) + " (mg)";
     }
+    p.numerator = numerator;
+    p.denominator = perDose;
     p.dose = workDose(numerator, perDose, maximum);
     return p;
 }
@@ -227,33 +233,41 @@ std::optional<GeneratedQuestion> drawQuestion(
         if (p.dose.value < Milli / 10)
             return std::nullopt;
         q.question = child + " " + p.perKgText + ".";
-        std::string working = p.working + Br + Br + p.dose.sentence;
         if (form != WeightDoseForm::LiquidVolume) {
             q.question += line.perDay() ? " How many mg per dose?" : " How many mg is one dose?";
             q.answer = static_cast<double>(p.dose.value) / Milli;
-            q.solution = solutionText(q.question, DoseFormula, working);
+            q.solution = solutionText(q.question, DoseFormula, p.working + Br + Br + p.dose.sentence);
             return q;
         }
         random.reseed();
         const Liquid& liquid
             = u.liquids[static_cast<std::size_t>(randomWhole(random, static_cast<int>(u.liquids.size())) - 1)];
-        // dose / strength X volume, all in thousandths: dose X volume / strength thousandths of a ml
-        const long long numerator = p.dose.value * liquid.volume;
-        const long long denominator = liquid.strength;
-        const bool small = numerator < Milli * denominator;
-        const long long volume = roundedMilli(numerator, Milli * denominator, small ? 2 : 1);
+        // The volume is worked from the dose as calculated (or as capped) and only the volume is
+        // rounded: a dose rounded first would move the volume off the exact one (13.3 mg of
+        // 5 mg in 5 ml is 13.3 ml, not 13 ml). The dose is doseNumerator / doseDenominator mg.
+        const long long doseNumerator = p.dose.capped ? p.dose.value : p.numerator;
+        const long long doseDenominator = p.dose.capped ? Milli : p.denominator;
+        // dose / strength X volume, strength and volume in thousandths: a volume in ml of
+        // numerator / denominator
+        const long long numerator = doseNumerator * liquid.volume;
+        const long long denominator = doseDenominator * liquid.strength;
+        const bool small = numerator < denominator;
+        const long long volume = roundedMilli(numerator, denominator, small ? 2 : 1);
         if (volume < LeastVolume || volume > MostVolume)
             return std::nullopt;
         q.question += " " + capitalised(name) + " " + milliText(liquid.strength) + " mg in " + milliText(liquid.volume)
             + " " + (millilitres && liquid.volume == Milli ? std::string("millilitre") : ml)
             + " is available. How many " + ml + " will you give" + (line.perDay() ? " for one dose?" : "?");
-        const std::string exact = quotientText(numerator, Milli * denominator);
-        working += Br + Br + "The volume is " + milliText(p.dose.value) + " (mg) / " + milliText(liquid.strength)
-            + " (mg) X " + milliText(liquid.volume) + " (ml) = " + exact + " (ml)" + Br + Br
+        const std::string dose = quotientText(doseNumerator, doseDenominator);
+        const std::string exact = quotientText(numerator, denominator);
+        const std::string working = p.working + Br + Br
+            + (p.dose.capped ? p.dose.sentence : "The dose is not rounded: only the volume to give is rounded.") + Br
+            + Br + "The volume is " + dose + " (mg) / " + milliText(liquid.strength) + " (mg) X "
+            + milliText(liquid.volume) + " (ml) = " + exact + " (ml)" + Br + Br
             + (small ? "Rule: a volume below 1 ml is rounded to 2 decimal places. "
                      : "Rule: a volume of 1 ml or more is rounded to 1 decimal place. ")
-            + (volume * denominator == numerator ? exact + " ml needs no rounding."
-                                                 : exact + " ml is rounded to " + milliText(volume) + " ml.");
+            + (volume * denominator == numerator * Milli ? exact + " ml needs no rounding."
+                                                         : exact + " ml is rounded to " + milliText(volume) + " ml.");
         q.answer = static_cast<double>(volume) / Milli;
         q.solution = solutionText(q.question,
             "one dose is:" + Br + Br + "weight (kg) X dose (mg/kg), divided by the number of doses for a daily dose"
