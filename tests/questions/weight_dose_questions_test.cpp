@@ -238,6 +238,10 @@ TEST(WeightDoseQuestion, SeededSweepReSolvesEachAnswerFromTheQuestion)
         } else {
             ++seen[5];
             EXPECT_NEAR(answer, flag - dose, 1e-9);
+            // Worked from the unrounded largest dose and rounded once, the excess is the same.
+            if (unrounded <= maximum) {
+                EXPECT_NEAR(answer, roundedDose(flag - unrounded, 1e9), 1e-9);
+            }
             EXPECT_GE(flag, dose * 1.1 - 1e-9);
         }
     }

@@ -302,6 +302,14 @@ std::optional<GeneratedQuestion> drawQuestion(
     if (prescribed <= largest.dose.value)
         return std::nullopt;
     const long long excess = prescribed - largest.dose.value;
+    if (!largest.dose.capped) {
+        // The excess worked from the unrounded largest dose and rounded once must be the same
+        // number, so that either way of working is marked right: a half (409.5 mg) is not.
+        const long long n = prescribed * largest.denominator - largest.numerator * Milli;
+        const long long d = Milli * largest.denominator;
+        if (roundedMilli(n, d, n < 10 * d ? 1 : 0) != excess)
+            return std::nullopt;
+    }
     q.question = child + " " + milliText(prescribed) + " mg per dose. " + safeRangeText(u)
         + " By how many mg does the prescribed dose exceed the largest safe single dose?";
     q.answer = static_cast<double>(excess) / Milli;
