@@ -1,4 +1,5 @@
 #include "core/export/answer_rule.h"
+#include "core/foundation/field_codec.h"
 
 #include <array>
 #include <charconv>
@@ -7,11 +8,6 @@
 namespace tb {
 
 namespace {
-
-char lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 bool isOuterSpace(char c)
 {
@@ -27,7 +23,7 @@ bool holdsPhrase(std::string_view text, std::string_view phrase, bool atStart)
     const std::size_t lastStart = atStart ? begin : text.size();
     for (std::size_t at = begin; at <= lastStart && at + phrase.size() <= text.size(); ++at) {
         std::size_t k = 0;
-        while (k < phrase.size() && lower(text[at + k]) == phrase[k])
+        while (k < phrase.size() && lowerAscii(text[at + k]) == phrase[k])
             ++k;
         if (k == phrase.size())
             return true;

@@ -2,6 +2,7 @@
 
 #include "core/export/marking.h"
 #include "core/export/platform_export.h"
+#include "core/foundation/field_codec.h"
 
 #include <array>
 #include <charconv>
@@ -13,11 +14,6 @@ namespace tb {
 namespace {
 
 const char* const CheckConversion = ": check the unit conversion.";
-
-char lowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 std::size_t findIgnoringCase(std::string_view text, std::string_view phrase, std::size_t from = 0)
 {

@@ -1,6 +1,7 @@
 #include "core/export/marking.h"
 
 #include "core/export/platform_export.h"
+#include "core/foundation/field_codec.h"
 #include "core/foundation/unit_tables.h"
 
 #include <algorithm>
@@ -15,18 +16,6 @@ namespace {
 
 // A typed answer longer than this is no number a student means.
 constexpr std::size_t MaxTypedLength = 64;
-
-char lowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string lowered(std::string_view text)
-{
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), lowerAscii);
-    return out;
-}
 
 bool isBlank(char c)
 {
@@ -57,7 +46,7 @@ double readBack(const std::string& text)
 // The spellings of one unit, lower case; the first is the one shown.
 std::vector<std::string> unitSpellings(std::string_view asked)
 {
-    const std::string unit = lowered(trimmed(asked));
+    const std::string unit = lowerAscii(trimmed(asked));
     if (unit.empty())
         return {};
     static const std::array<std::vector<std::string>, 9> Families { {
@@ -82,7 +71,7 @@ std::vector<std::string> unitSpellings(std::string_view asked)
         for (int prefix = 1; prefix <= 8; ++prefix) {
             const auto p = static_cast<std::size_t>(prefix);
             const auto m = static_cast<std::size_t>(measure);
-            const std::string symbol = lowered(tables.PrefixSymbol[p] + tables.BaseUnitSymbol[m]);
+            const std::string symbol = lowerAscii(tables.PrefixSymbol[p] + tables.BaseUnitSymbol[m]);
             const std::string word = tables.PrefixName[p] + tables.BaseUnitName[m];
             std::vector<std::string> names { symbol, symbol + "s", word, word + "s" };
             if (measure == 1) {
@@ -90,8 +79,8 @@ std::vector<std::string> unitSpellings(std::string_view asked)
                 names.push_back(tables.PrefixName[p] + "liters");
             }
             if (prefix == 8) {
-                names.push_back("mc" + lowered(tables.BaseUnitSymbol[m]));
-                names.push_back("mc" + lowered(tables.BaseUnitSymbol[m]) + "s");
+                names.push_back("mc" + lowerAscii(tables.BaseUnitSymbol[m]));
+                names.push_back("mc" + lowerAscii(tables.BaseUnitSymbol[m]) + "s");
             }
             if (std::find(names.begin(), names.end(), unit) != names.end()) {
                 names.insert(names.begin(), unit);
@@ -145,7 +134,7 @@ bool accepts(const AnswerRule& rule, double value)
 bool namesUnit(std::string_view word, std::string_view asked)
 {
     const std::vector<std::string> spellings = unitSpellings(asked);
-    const std::string typed = lowered(trimmed(word));
+    const std::string typed = lowerAscii(trimmed(word));
     return !typed.empty() && std::find(spellings.begin(), spellings.end(), typed) != spellings.end();
 }
 
@@ -236,7 +225,7 @@ TypedAnswer readTypedAnswer(std::string_view typed, std::string_view asked)
 
 std::string askedUnit(QuestionKind kind, std::string_view questionText)
 {
-    const std::string line = lowered(askingLine(questionText));
+    const std::string line = lowerAscii(askingLine(questionText));
     switch (kind) {
     case QuestionKind::TabletCount:
         return line.find("how many capsules") != std::string::npos ? "capsules" : "tablets";
@@ -263,7 +252,7 @@ std::string askedUnit(QuestionKind kind, std::string_view questionText)
         const std::string_view ask = trimmed(askingLine(questionText));
         if (!startsWithIgnoringCase(ask, "convert "))
             return {};
-        const std::size_t to = lowered(ask).rfind(" to ");
+        const std::size_t to = lowerAscii(ask).rfind(" to ");
         if (to == std::string::npos)
             return {};
         std::string_view target = trimmed(ask.substr(to + 4));

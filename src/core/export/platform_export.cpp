@@ -4,6 +4,7 @@
 
 #include "core/export/diagnosis.h"
 #include "core/foundation/cp1252.h"
+#include "core/foundation/field_codec.h"
 #include "core/foundation/number_format.h"
 
 #include <array>
@@ -34,7 +35,7 @@ bool endsWithIgnoringCase(std::string_view text, std::string_view ending)
     text.remove_prefix(text.size() - ending.size());
     for (std::size_t i = 0; i < ending.size(); ++i) {
         const char c = text[i];
-        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != ending[i])
+        if (lowerAscii(c) != ending[i])
             return false;
     }
     return true;

@@ -105,6 +105,19 @@ std::string upperAscii(std::string text)
     return text;
 }
 
+char lowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string lowerAscii(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        c = lowerAscii(c);
+    return out;
+}
+
 bool sameNameIgnoringCase(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && upperAscii(std::string(a)) == upperAscii(std::string(b));

@@ -49,6 +49,10 @@ std::string_view trimBlanks(std::string_view text);
 
 /// A copy with the ASCII letters a to z in upper case; other bytes stay.
 std::string upperAscii(std::string text);
+/// `c` in lower case when it is an ASCII letter A to Z; other bytes stay.
+char lowerAscii(char c);
+/// A copy with the ASCII letters A to Z in lower case; other bytes stay.
+std::string lowerAscii(std::string_view text);
 /// Case-insensitive comparison of two ASCII names.
 bool sameNameIgnoringCase(std::string_view a, std::string_view b);
 

@@ -1,4 +1,5 @@
 #include "core/foundation/folder_lock.h"
+#include "core/foundation/field_codec.h"
 
 #include "core/foundation/cp1252.h"
 #include "core/foundation/record_file.h"
@@ -283,8 +284,7 @@ bool isLockFileName(std::string_view name)
     if (name.size() < Suffix.size())
         return false;
     const auto tail = name.substr(name.size() - Suffix.size());
-    return std::equal(tail.begin(), tail.end(), Suffix.begin(),
-        [](char a, char b) { return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b; });
+    return std::equal(tail.begin(), tail.end(), Suffix.begin(), [](char a, char b) { return lowerAscii(a) == b; });
 }
 
 std::string describeHolder(const LockHolder& holder)

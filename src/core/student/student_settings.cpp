@@ -18,14 +18,6 @@ constexpr std::uint64_t MaxSideFileBytes = 64 * 1024;
 constexpr std::string_view SideFileEnding = ".student.txt";
 constexpr std::string_view ExtraTimeKey = "extra time ";
 
-std::string lowered(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
 bool readWhole(std::string_view text, int low, int high, int& out)
 {
     int value = 0;
@@ -71,12 +63,12 @@ StudentSettingsRead parseStudentSettings(std::string_view text, const std::strin
             problem("it has no \"=\"");
             continue;
         }
-        const std::string key = lowered(stripBlanks(line.substr(0, equals)));
+        const std::string key = lowerAscii(stripBlanks(line.substr(0, equals)));
         const std::string value = stripBlanks(line.substr(equals + 1));
         if (key == "mode") {
-            if (lowered(value) == "practise" || lowered(value) == "practice")
+            if (lowerAscii(value) == "practise" || lowerAscii(value) == "practice")
                 settings.mode = StudentMode::Practise;
-            else if (lowered(value) == "sit")
+            else if (lowerAscii(value) == "sit")
                 settings.mode = StudentMode::Sit;
             else
                 problem("the mode is \"practise\" or \"sit\"");

@@ -1,4 +1,5 @@
 #include "core/testbuilder/class_versions.h"
+#include "core/foundation/field_codec.h"
 
 #include "core/export/platform_export.h"
 #include "core/foundation/cp1252.h"
@@ -170,7 +171,7 @@ std::string normalised(std::string_view text)
         if (blank && !out.empty())
             out += ' ';
         blank = false;
-        out += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        out += lowerAscii(c);
     }
     return out;
 }
