@@ -23,11 +23,6 @@ namespace {
 constexpr std::size_t MaxFolderEntries = 5000;
 const char* const VersionsSuffix = " VERSIONS";
 
-bool endsWith(std::string_view text, std::string_view end)
-{
-    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
-
 std::string upperName(const fs::path& path)
 {
     return upperAscii(path.filename().string());
@@ -42,9 +37,9 @@ void listFolder(const fs::path& folder, std::map<std::string, fs::path>& files, 
          it.increment(ec), ++seen) {
         const std::string name = upperName(it->path());
         std::error_code kind;
-        if (versions && endsWith(name, VersionsSuffix) && it->is_directory(kind))
+        if (versions && name.ends_with(VersionsSuffix) && it->is_directory(kind))
             versions->push_back(it->path());
-        else if (endsWith(name, ".DSQ"))
+        else if (name.ends_with(".DSQ"))
             files.emplace(name, it->path());
     }
 }
@@ -85,9 +80,9 @@ std::pair<std::string, bool> shortForm(std::string_view text)
     const std::string prefix = "Your answer is ";
     const std::string large = " times too large: check the unit conversion";
     const std::string small = " times too small: check the unit conversion";
-    if (plain.starts_with(prefix) && (endsWith(plain, large) || endsWith(plain, small))) {
+    if (plain.starts_with(prefix) && (plain.ends_with(large) || plain.ends_with(small))) {
         const std::string factor = plain.substr(prefix.size(), plain.size() - prefix.size() - large.size());
-        return { timesWord(factor) + (endsWith(plain, large) ? " times too much" : " times too little")
+        return { timesWord(factor) + (plain.ends_with(large) ? " times too much" : " times too little")
                 + ": unit conversion",
             true };
     }
@@ -119,14 +114,6 @@ std::string csvLine(const std::vector<std::string>& fields)
     for (std::size_t i = 0; i < fields.size(); ++i)
         line += (i ? "," : "") + spreadsheetField(fields[i]);
     return line + "\r\n";
-}
-
-std::string lowerAscii(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
 }
 
 const char* const ByteOrderMark = "\xEF\xBB\xBF";
@@ -184,7 +171,7 @@ ClassResults::ClassResults(const fs::path& dataFolder, const fs::path& examFile,
     std::size_t seen = 0;
     fs::directory_iterator it(folder_, ec), end;
     for (; !ec && it != end && seen < MaxFiles; it.increment(ec), ++seen)
-        if (endsWith(upperName(it->path()), ".CSV"))
+        if (upperName(it->path()).ends_with(".CSV"))
             files.push_back(it->path());
     if (!ec && it != end)
         unreadable_.push_back({ toCp1252(folder_.filename().string()),
@@ -230,7 +217,7 @@ void ClassResults::findForms(const fs::path& examFile)
     std::vector<fs::path> versionFolders;
     listFolder(folder, otherForms_, &versionFolders);
     // A version opened from its set's folder: the set is that folder.
-    if (endsWith(upperName(folder), VersionsSuffix))
+    if (upperName(folder).ends_with(VersionsSuffix))
         listFolder(folder, ownForms_, nullptr);
     const std::string own = upperAscii(examFile.stem().string()) + VersionsSuffix;
     for (const fs::path& versions : versionFolders)
@@ -302,7 +289,13 @@ std::vector<QuestionSummary> ClassResults::questions(ResultsWays ways) const
 {
     std::vector<QuestionSummary> out;
     std::map<std::string, std::size_t> index;
-    std::vector<std::vector<std::pair<std::string, int>>> diagnoses;
+    // Per question: the wrong answers' diagnoses in the order first met (the first full text of
+    // each short form, and its count), found by their short form.
+    struct Counted {
+        std::map<std::string, std::size_t> byShortForm;
+        std::vector<std::pair<std::string, int>> inOrder;
+    };
+    std::vector<Counted> diagnoses;
     for (const Attempt& attempt : attempts_) {
         if (!counts(attempt.record, ways))
             continue;
@@ -323,18 +316,16 @@ std::vector<QuestionSummary> ClassResults::questions(ResultsWays ways) const
             question.firstTry += row.right && row.tries <= 1 ? 1 : 0;
             if (row.right || stripBlanks(row.diagnosis).empty())
                 continue;
-            const std::string shortText = shortDiagnosis(row.diagnosis);
-            auto& counted = diagnoses[at->second];
-            auto same = std::find_if(counted.begin(), counted.end(),
-                [&](const auto& entry) { return shortDiagnosis(entry.first) == shortText; });
-            if (same == counted.end())
-                counted.emplace_back(stripBlanks(row.diagnosis), 1);
-            else
-                ++same->second;
+            Counted& counted = diagnoses[at->second];
+            const auto [slot, added]
+                = counted.byShortForm.emplace(shortDiagnosis(row.diagnosis), counted.inOrder.size());
+            if (added)
+                counted.inOrder.emplace_back(stripBlanks(row.diagnosis), 0);
+            ++counted.inOrder[slot->second].second;
         }
     }
     for (std::size_t q = 0; q < out.size(); ++q) {
-        for (const auto& [text, count] : diagnoses[q])
+        for (const auto& [text, count] : diagnoses[q].inOrder)
             if (count > out[q].diagnosisCount) {
                 out[q].diagnosis = text;
                 out[q].diagnosisCount = count;
