@@ -38,6 +38,14 @@ inline int prefixOfMassUnit(std::int16_t unit)
     return unit >= 0 && unit <= 7 ? unit + 1 : 0;
 }
 
+/// How many mg one of a mass unit holds (kg 1000000 ... mcg 0.001); 0 when the code is out of
+/// range.
+inline double mgPerMassUnit(std::int16_t unit)
+{
+    constexpr std::array<double, 8> MgPer { 1e6, 1e5, 1e4, 1e3, 1e2, 10, 1, 1e-3 };
+    return unit >= 0 && unit <= 7 ? MgPer[static_cast<std::size_t>(unit)] : 0.0;
+}
+
 /// One drug: a 240-byte record of MXDBASE.FIL. Texts are Windows-1252, held as read
 /// (blank-padded); trimmedRight() gives them without their trailing blanks.
 struct DrugRecord {

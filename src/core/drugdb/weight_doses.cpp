@@ -10,6 +10,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <map>
 #include <system_error>
 
 namespace tb {
@@ -292,19 +293,21 @@ MatchedWeightDoses matchWeightDoses(const fs::path& folder)
         matched.problems.push_back(e.what());
         return matched;
     }
+    // Each line's name in upper case, once: the first record of that generic name is its drug.
+    std::map<std::string, std::size_t> wanted;
+    for (std::size_t i = 0; i < table.doses.size(); ++i)
+        wanted.emplace(upperAscii(table.doses[i].genericName), i);
     std::vector<bool> found(table.doses.size(), false);
     const std::size_t records = data.size() / DrugRecord::RecordLength;
     for (std::size_t r = 0; r < records; ++r) {
         const std::string_view bytes = std::string_view(data).substr(r * DrugRecord::RecordLength, 30);
-        const std::string name = trimmedRight(bytes);
-        for (std::size_t i = 0; i < table.doses.size(); ++i) {
-            if (found[i] || name.empty() || !sameNameIgnoringCase(name, table.doses[i].genericName))
-                continue;
-            found[i] = true;
-            const DrugRecord drug = DrugRecord::unpack(
-                std::string_view(data).substr(r * DrugRecord::RecordLength, DrugRecord::RecordLength));
-            matched.drugs.push_back({ table.doses[i], static_cast<int>(r) + 1, drug });
-        }
+        const auto line = wanted.find(upperAscii(trimmedRight(bytes)));
+        if (line == wanted.end() || found[line->second])
+            continue;
+        found[line->second] = true;
+        const DrugRecord drug
+            = DrugRecord::unpack(std::string_view(data).substr(r * DrugRecord::RecordLength, DrugRecord::RecordLength));
+        matched.drugs.push_back({ table.doses[line->second], static_cast<int>(r) + 1, drug });
     }
     for (std::size_t i = 0; i < table.doses.size(); ++i)
         if (!found[i])
@@ -315,11 +318,10 @@ MatchedWeightDoses matchWeightDoses(const fs::path& folder)
 
 std::optional<double> highestDoseInMg(const DrugRecord& drug)
 {
-    static constexpr std::array<double, 8> MgPerUnit { 1e6, 1e5, 1e4, 1e3, 1e2, 10, 1, 1e-3 };
-    const std::int16_t unit = drug.DoseRangeHighUnit;
-    if (unit < 0 || unit > 7 || !std::isfinite(drug.DoseRangeHigh) || !(drug.DoseRangeHigh > 0))
+    const double mgPer = mgPerMassUnit(drug.DoseRangeHighUnit);
+    if (mgPer == 0 || !std::isfinite(drug.DoseRangeHigh) || !(drug.DoseRangeHigh > 0))
         return std::nullopt;
-    return drug.DoseRangeHigh * MgPerUnit[static_cast<std::size_t>(unit)];
+    return drug.DoseRangeHigh * mgPer;
 }
 
 std::string weightDosesUnavailable(const MatchedWeightDoses& matched)

@@ -215,10 +215,17 @@ InfusionOrder fallbackOrder()
 
 } // namespace
 
+long long roundedQuotient(long long numerator, long long denominator, int decimals)
+{
+    for (int d = 0; d < decimals; ++d)
+        numerator *= 10;
+    return (2 * numerator + denominator) / (2 * denominator);
+}
+
 WholeRounding roundHalfUp(long long numerator, long long denominator)
 {
     WholeRounding rounding;
-    rounding.answer = (2 * numerator + denominator) / (2 * denominator);
+    rounding.answer = roundedQuotient(numerator, denominator, 0);
     if (numerator % denominator == 0)
         return rounding;
     rounding.sentence = "This number requires rounding into a whole number.";

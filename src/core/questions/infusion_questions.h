@@ -21,6 +21,10 @@ struct WholeRounding {
     std::string sentence;
 };
 
+/// numerator / denominator (both positive) rounded half-up to `decimals` places, as a whole
+/// number of the last place (2.345 to 2 places gives 235). Exact, whatever the floating point does.
+long long roundedQuotient(long long numerator, long long denominator, int decimals);
+
 /// Rounds numerator / denominator (both positive) half-up: a first decimal place of 5 or more
 /// goes up. Exact, so that 62.5 goes up and 62 needs no rounding whatever the floating point does.
 WholeRounding roundHalfUp(long long numerator, long long denominator);

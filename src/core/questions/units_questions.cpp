@@ -2,6 +2,7 @@
 
 #include "core/foundation/number_format.h"
 #include "core/foundation/unit_tables.h"
+#include "core/questions/infusion_questions.h"
 
 #include <array>
 #include <string>
@@ -90,7 +91,7 @@ Rounded roundQuotient(
     for (int d = 0; d < decimals; ++d)
         scale *= 10;
     const long long scaled = numerator * scale;
-    const long long q = (2 * scaled + denominator) / (2 * denominator);
+    const long long q = roundedQuotient(numerator, denominator, decimals);
     Rounded r;
     r.value = static_cast<double>(q) / static_cast<double>(scale);
     r.text = formatNumber(r.value);

@@ -31,9 +31,6 @@ constexpr long long Milli = 1000;
 const std::string Br = LineBreak;
 const std::string EnDash = "\x96";
 
-/// mg per unit of the mass unit codes (kg to mcg).
-constexpr std::array<double, 8> MgPerUnit { 1e6, 1e5, 1e4, 1e3, 1e2, 10, 1, 1e-3 };
-
 /// The number of thousandths `value` holds, when it is a finite number above 0 of no more than
 /// three decimals' precision that fits the arithmetic.
 std::optional<long long> thousandths(double value)
@@ -59,11 +56,10 @@ std::vector<Liquid> liquidsOf(const DrugRecord& drug)
 {
     std::vector<Liquid> liquids;
     for (std::size_t i = 0; i < static_cast<std::size_t>(DrugRecord::Slots); ++i) {
-        const std::int16_t unit = drug.StrengthUnit[i];
-        if (!isFluidForm(drug.FormCode[i]) || unit < 0 || unit > 7)
+        const double mgPer = mgPerMassUnit(drug.StrengthUnit[i]);
+        if (!isFluidForm(drug.FormCode[i]) || mgPer == 0)
             continue;
-        const std::optional<long long> strength
-            = thousandths(drug.Strength[i] * MgPerUnit[static_cast<std::size_t>(unit)]);
+        const std::optional<long long> strength = thousandths(drug.Strength[i] * mgPer);
         const std::optional<long long> volume = thousandths(drug.Volume[i]);
         if (strength && volume)
             liquids.push_back({ *strength, *volume });
@@ -114,7 +110,7 @@ long long roundedMilli(long long numerator, long long denominator, int decimals)
     long long scale = 1;
     for (int d = 0; d < decimals; ++d)
         scale *= 10;
-    return roundHalfUp(numerator * scale, denominator).answer * (Milli / scale);
+    return roundedQuotient(numerator, denominator, decimals) * (Milli / scale);
 }
 
 std::string quotientText(long long numerator, long long denominator)
