@@ -112,6 +112,27 @@ public:
     }
 };
 
+// A test over a copy of the sample drug database with every drug category selected; `loaded`
+// says whether the files loaded at start.
+struct SampleTest {
+    tb::headless::TempFolder folder;
+    tb::AppState state;
+    tb::headless::ScriptedPrompts prompts;
+    tb::headless::QuietView view;
+    bool loaded = false;
+    std::unique_ptr<tb::ExamModel> model;
+
+    explicit SampleTest(std::uint64_t seed)
+        : state(std::make_unique<tb::SeededRandom>(seed), folder.path())
+    {
+        folder.copySampleDatabase(TB_SAMPLE_DIR);
+        loaded = !tb::loadStartupFiles(state);
+        model = std::make_unique<tb::ExamModel>(state, prompts, view);
+        model->drafter().setSelectedCategories(
+            std::vector<bool>(static_cast<std::size_t>(state.categories.CategoryCount), true));
+    }
+};
+
 struct Word {
     double left = 0;
     double top = 0;
@@ -127,15 +148,10 @@ private slots:
     // Every question, answer and solution line of a made test, in order and with its characters.
     void theSampleTestReadsBackWordForWord()
     {
-        tb::headless::TempFolder folder;
-        folder.copySampleDatabase(TB_SAMPLE_DIR);
-        tb::AppState state(std::make_unique<tb::SeededRandom>(7), folder.path());
-        QVERIFY(!tb::loadStartupFiles(state));
-        tb::headless::ScriptedPrompts prompts;
-        tb::headless::QuietView view;
-        tb::ExamModel model(state, prompts, view);
-        model.drafter().setSelectedCategories(
-            std::vector<bool>(static_cast<std::size_t>(state.categories.CategoryCount), true));
+        SampleTest t(7);
+        QVERIFY(t.loaded);
+        auto& [folder, state, prompts, view, loaded, modelPointer] = t;
+        tb::ExamModel& model = *modelPointer;
         model.createQuestions("20");
         model.acceptDescription("Drill \xB5 7", "DescMark", "InstrMark", 0);
         model.puttitle();
@@ -257,15 +273,10 @@ private slots:
     void aClassSetPrintsPapersKeysThenSolutions()
     {
         for (const bool solutions : { true, false }) {
-            tb::headless::TempFolder folder;
-            folder.copySampleDatabase(TB_SAMPLE_DIR);
-            tb::AppState state(std::make_unique<tb::SeededRandom>(11), folder.path());
-            QVERIFY(!tb::loadStartupFiles(state));
-            tb::headless::ScriptedPrompts prompts;
-            tb::headless::QuietView view;
-            tb::ExamModel model(state, prompts, view);
-            model.drafter().setSelectedCategories(
-                std::vector<bool>(static_cast<std::size_t>(state.categories.CategoryCount), true));
+            SampleTest t(11);
+            QVERIFY(t.loaded);
+            auto& [folder, state, prompts, view, loaded, modelPointer] = t;
+            tb::ExamModel& model = *modelPointer;
             model.acceptDescription("Ward 7", "Drug rounds", "Show your working.", 1);
             if (!solutions)
                 model.options().tfop_Click(4);
