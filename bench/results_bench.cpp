@@ -3,11 +3,13 @@
 
 #include "bench_table.h"
 
+#include "core/foundation/app_state.h"
 #include "core/foundation/exam_record.h"
 #include "core/headless/scripted_prompts.h"
 #include "core/headless/temp_folder.h"
 #include "core/results/class_results.h"
 #include "core/student/student_exam.h"
+#include "core/testbuilder/target_file.h"
 #include "gui/results/results_window.h"
 
 #include <QApplication>
@@ -74,9 +76,13 @@ void BM_ResultsWindow6000(benchmark::State& st)
 {
     ClassFolder f;
     tb::headless::ScriptedPrompts prompts; // asks nothing here
+    tb::AppState state(std::make_unique<tb::ProductionRandom>(), f.folder.path());
+    const std::string workingFile = "week7.dsq";
+    const tb::TestHeader header;
+    const tb::TargetFiles targets(state, prompts, workingFile, header);
     for (auto _ : st) {
         tb::ResultsWindow window(
-            std::make_unique<tb::ClassResults>(f.folder.path(), f.folder / "week7.dsq", "Week 7"), prompts);
+            std::make_unique<tb::ClassResults>(f.folder.path(), f.folder / "week7.dsq", "Week 7"), targets, prompts);
         window.show();
         QApplication::processEvents();
         if (window.findChild<QTableWidget*>(QStringLiteral("grdstudents"))->rowCount() != Students)

@@ -5,6 +5,7 @@
 #include "core/headless/scripted_prompts.h"
 #include "core/headless/temp_folder.h"
 #include "core/startup/startup_loader.h"
+#include "core/testbuilder/target_file.h"
 #include "gui/results/results_window.h"
 #include "gui/results/right_rate_chart.h"
 #include "gui/testbuilder/exam_window.h"
@@ -26,8 +27,10 @@ private slots:
         folder = std::make_unique<headless::TempFolder>();
         results_fixture::makeClass(folder->path());
         prompts = std::make_unique<headless::ScriptedPrompts>();
+        state = std::make_unique<AppState>(std::make_unique<ProductionRandom>(), folder->path());
+        targets = std::make_unique<TargetFiles>(*state, *prompts, workingFile, header);
         window = std::make_unique<ResultsWindow>(
-            std::make_unique<ClassResults>(folder->path(), *folder / "week5.dsq", "Week 5"), *prompts);
+            std::make_unique<ClassResults>(folder->path(), *folder / "week5.dsq", "Week 5"), *targets, *prompts);
         window->resize(900, 600);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -106,7 +109,14 @@ private slots:
         results_fixture::attempt(folder->path(), "O'Neil, \"Zo\xEB\"", "sit", "Week 5", "week5.dsq", 90, 300,
             { results_fixture::row(1, "Tablets", "2 tablets", "2", true, 1) });
         window = std::make_unique<ResultsWindow>(
-            std::make_unique<ClassResults>(folder->path(), *folder / "week5.dsq", "Week 5"), *prompts);
+            std::make_unique<ClassResults>(folder->path(), *folder / "week5.dsq", "Week 5"), *targets, *prompts);
+        // Never over the open test, whatever the name typed.
+        const std::string test = folder->read("week5.dsq");
+        prompts->fileNames = { "WEEK5.dsq" };
+        find<QPushButton>("cmdmarks")->click();
+        QCOMPARE(folder->read("week5.dsq"), test);
+        QVERIFY(prompts->messages.back().text.starts_with("Nothing was exported to WEEK5.dsq."));
+        prompts->dialogs.clear();
         prompts->fileNames = { (*folder / "marks.csv").string() };
         find<QPushButton>("cmdmarks")->click();
         QCOMPARE(prompts->dialogs.at(0).proposed, std::string("Week 5 marks.csv"));
@@ -183,6 +193,10 @@ private:
 
     std::unique_ptr<headless::TempFolder> folder;
     std::unique_ptr<headless::ScriptedPrompts> prompts;
+    std::unique_ptr<AppState> state;
+    std::string workingFile = "week5.dsq";
+    TestHeader header;
+    std::unique_ptr<TargetFiles> targets;
     std::unique_ptr<ResultsWindow> window;
 };
 

@@ -8,6 +8,7 @@
 #include "core/foundation/prompts.h"
 #include "core/foundation/record_file.h"
 #include "core/testbuilder/exam_model.h"
+#include "core/testbuilder/target_file.h"
 #include "gui/common/program_text.h"
 #include "gui/results/attempt_dialog.h"
 #include "gui/results/right_rate_chart.h"
@@ -63,9 +64,11 @@ QTableWidgetItem* textItem(const QString& text)
 
 } // namespace
 
-ResultsWindow::ResultsWindow(std::unique_ptr<ClassResults> results, Prompts& prompts, QWidget* parent)
+ResultsWindow::ResultsWindow(
+    std::unique_ptr<ClassResults> results, const TargetFiles& targets, Prompts& prompts, QWidget* parent)
     : QDialog(parent)
     , results_(std::move(results))
+    , targets_(targets)
     , prompts_(prompts)
 {
     setObjectName(QStringLiteral("ResultsWindow"));
@@ -260,20 +263,25 @@ void ResultsWindow::openStudent(int row)
 void ResultsWindow::save(const char* title, const std::string& proposed, const std::string& bytes)
 {
     int filter = 1;
-    const std::string chosen = prompts_.saveFileNameProposing(title, CsvFilter, filter, proposed);
-    if (stripBlanks(chosen).empty())
+    std::string chosen
+        = stripBlanks(nameFromDialog(prompts_.saveFileNameProposing(title, CsvFilter, filter, proposed)));
+    if (chosen.empty())
         return;
-    fs::path target(chosen);
-    if (target.extension().empty())
-        target += ".csv";
-    if (target.is_relative())
-        target = results_->resultsFolder().parent_path() / target;
-    const std::string name = nameFromDialog(target.filename().string());
-    std::error_code ec;
-    if (fs::exists(target, ec) && !prompts_.askYesNo("\"" + name + "\" already exists. Replace it?", false))
+    if (fs::path(fromCp1252(chosen)).extension().empty())
+        chosen += ".csv";
+    const fs::path target = targets_.resolve(chosen);
+    const std::string name = toCp1252(target.filename().string());
+    // The one check of every writer: never the open test, a program file or a held test. Its
+    // lock is held until the file is written.
+    const TargetCheck check = targets_.check(target);
+    if (check.refused()) {
+        prompts_.message("Nothing was exported to " + name + ".\r\n\r\n" + check.reason, WindowTitle);
+        return;
+    }
+    if (!targets_.mayReplace(target, name))
         return;
     try {
-        writeFileAtomically(target, bytes);
+        targets_.writeWhole(target, bytes);
     } catch (const std::exception& error) {
         prompts_.message("\"" + name + "\" could not be written; nothing was changed.", WindowTitle, error.what());
     }
@@ -317,7 +325,7 @@ void runStudentResults(QWidget* parent, const ExamModel& model, const AppState& 
         }
         auto results = std::make_unique<ClassResults>(
             state.dataFolder, model.targets().workingPath(), stripBlanks(model.header().TestTitle));
-        ResultsWindow window(std::move(results), prompts, parent);
+        ResultsWindow window(std::move(results), model.targets(), prompts, parent);
         window.exec();
     } catch (const std::exception& error) {
         prompts.message("The student results could not be shown.", WindowTitle, error.what());

@@ -17,6 +17,7 @@ namespace tb {
 
 class ExamModel;
 class Prompts;
+class TargetFiles;
 class RightRateChart;
 struct AppState;
 
@@ -28,7 +29,9 @@ class ResultsWindow final : public QDialog {
     Q_OBJECT
 
 public:
-    ResultsWindow(std::unique_ptr<ClassResults> results, Prompts& prompts, QWidget* parent = nullptr);
+    /// The exports are written where `targets` allows, as every writer beside the test is.
+    ResultsWindow(
+        std::unique_ptr<ClassResults> results, const TargetFiles& targets, Prompts& prompts, QWidget* parent = nullptr);
     ~ResultsWindow() override;
 
     /// Fills the tables and the chart for the ways chosen.
@@ -46,6 +49,7 @@ private:
     void save(const char* title, const std::string& proposed, const std::string& bytes);
 
     std::unique_ptr<ClassResults> results_;
+    const TargetFiles& targets_;
     Prompts& prompts_;
     std::vector<StudentSummary> students_;
     std::vector<QuestionSummary> questions_;
