@@ -1,9 +1,8 @@
 #include "gui/drugdb/drug_database_window.h"
 
-#include "gui/drugdb/weight_dose_dialog.h"
-
 #include "gui/common/program_text.h"
 #include "gui/common/text_field.h"
+#include "gui/drugdb/weight_dose_dialog.h"
 
 #include "core/foundation/app_state.h"
 #include "core/foundation/prompts.h"
