@@ -52,7 +52,9 @@ INSTANTIATE_TEST_SUITE_P(Lines, WeightDoseLine,
         LineRow { "OneDoseADay", "ibuprofen; 10 mg/kg; per day in 1 doses; x", std::nullopt },
         LineRow { "SevenDosesADay", "ibuprofen; 10 mg/kg; per day in 7 doses; x", std::nullopt },
         LineRow { "NameTooLong", std::string(31, 'a') + "; 10 mg/kg; per dose; x", std::nullopt },
-        LineRow { "LineTooLong", "ibuprofen; 10 mg/kg; per dose; " + std::string(300, 'x'), std::nullopt }),
+        LineRow { "LineTooLong", "ibuprofen; 10 mg/kg; per dose; " + std::string(300, 'x'), std::nullopt },
+        // Within the line's bound only without blanks; written back it would not be.
+        LineRow { "SourceTooLong", "ibuprofen;10 mg/kg;per dose;" + std::string(201, 'x'), std::nullopt }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(WeightDoseFile, BadAndRepeatedLinesAreNamedAndSkipped)

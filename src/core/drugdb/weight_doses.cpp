@@ -180,6 +180,10 @@ std::optional<WeightDose> parseWeightDoseLine(std::string_view line, std::string
         why = "it names no source";
         return std::nullopt;
     }
+    if (dose.source.size() > MaxWeightDoseSource) {
+        why = "the source is longer than " + formatInt(static_cast<long long>(MaxWeightDoseSource)) + " characters";
+        return std::nullopt;
+    }
     return dose;
 }
 

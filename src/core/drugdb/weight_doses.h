@@ -25,6 +25,10 @@ inline constexpr std::uint64_t MaxWeightDoseFileBytes = 256 * 1024;
 /// The longest line read; a longer one is named and skipped.
 inline constexpr std::size_t MaxWeightDoseLine = 300;
 
+/// The longest source a line names (the editor's box holds as many): with the longest name,
+/// dose and timing the line the editor writes stays within MaxWeightDoseLine.
+inline constexpr std::size_t MaxWeightDoseSource = 200;
+
 /// The most doses a day a line may divide its daily dose into, and the highest dose per kg.
 inline constexpr int MaxDosesPerDay = 6;
 inline constexpr double MaxDosePerKg = 1000.0;

@@ -57,7 +57,7 @@ void WeightDoseDialog::createWidgets()
     box(0, { .limit = 10, .refusal = Refusal::Beep, .keeps = numberKey });
     box(1, { .limit = 10, .refusal = Refusal::Beep, .keeps = numberKey });
     box(2, { .limit = 1, .refusal = Refusal::Beep, .keeps = [](unsigned char c) { return c >= '2' && c <= '6'; } });
-    box(3, { .limit = 200, .refusal = Refusal::Beep, .marksPasted = true });
+    box(3, { .limit = static_cast<int>(MaxWeightDoseSource), .refusal = Refusal::Beep, .marksPasted = true });
     Optweight_[0] = new QRadioButton(QStringLiteral("Per &dose"), this);
     Optweight_[1] = new QRadioButton(QStringLiteral("Per d&ay, in"), this);
     for (int i = 0; i < 2; ++i)
